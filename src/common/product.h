@@ -1,0 +1,148 @@
+// The product's constants: registry paths, file names, addresses and every
+// text the setup shows. Texts are Windows-1252; the trademark sign is the
+// single byte 0x99 and "\r" is one carriage return.
+#pragma once
+
+namespace vx {
+
+// ---------------------------------------------------------------- product
+inline constexpr char kWizardClassName[] = "TfrmInstVXLite";
+inline constexpr char kProductWindowClassName[] = "TKesVXMainMDIFrm";
+inline constexpr char kApplicationTitle[] = "Vantorex LITE - Setup";
+inline constexpr char kWindowCaption[] = "Vantorex\x99 LITE - Setup";
+inline constexpr char kSetupFileVersion[] = "1.2.0.7";
+
+inline constexpr char kDefaultFolderName[] = "VantorexLite";    // under Program Files
+inline constexpr char kFallbackInstallFolder[] = "C:\\VantorexLite";
+inline constexpr char kProductExeName[] = "vxlite.exe";
+inline constexpr char kLauncherExeName[] = "vxlancelite.exe";
+inline constexpr char kUninstallExeName[] = "uninstallvxlite.exe";  // compared without case
+inline constexpr char kProjectsSubfolder[] = "\\Projects";
+inline constexpr char kReopenIniName[] = "reopen.ini";
+inline constexpr char kLinkName[] = "VantorexLite";               // + ".lnk"
+inline constexpr char kProgramGroupName[] = "VantorexLite";
+inline constexpr char kQuickLaunchSubpath[] = "\\Microsoft\\Internet Explorer\\Quick Launch";
+
+// ---------------------------------------------------------------- resources
+inline constexpr char kPackageResourceName[] = "VXPACK";
+inline constexpr char kEulaResourceName[] = "VXEULA";
+inline constexpr char kTickGlyphResourceName[] = "BMP_GREEN_TICK";
+inline constexpr char kTempPackageFileName[] = "vxpack.pck";
+inline constexpr char kTempFallbackFolder[] = "c:\\temp\\";
+
+// ---------------------------------------------------------------- install log
+inline constexpr char kLogFileInWindows[] = "\\VXinstall.log";
+inline constexpr char kLogFileInInstallFolder[] = "\\install.log";
+
+// ---------------------------------------------------------------- addresses
+inline constexpr char kMakerWebAddress[] = "https://www.kestrova.com";
+inline constexpr char kProductInfoAddress[] = "https://www.kestrova.com/vantorex/lite";
+inline constexpr char kMakerNoticeLine[] = "Copyright \xA9 2009 Kestrova srl. All rights reserved.";
+inline constexpr char kJdkDownloadAddress[] = "https://www.kestrova.com/vantorex/lite/java/jdk";
+inline constexpr char kWtkDownloadAddress[] = "https://www.kestrova.com/vantorex/lite/java/wtk";
+
+// ---------------------------------------------------------------- registry
+// Product settings under HKEY_LOCAL_MACHINE, in the order they are created.
+inline constexpr const char* kSettingsKeys[5] = {
+    "SOFTWARE\\Kestrova",
+    "SOFTWARE\\Kestrova\\VantorexLite",
+    "SOFTWARE\\Kestrova\\VantorexLite\\Dialogs",
+    "SOFTWARE\\Kestrova\\VantorexLite\\Help",
+    "SOFTWARE\\Kestrova\\VantorexLite\\System",
+};
+inline constexpr int kSettingsKeyHelp = 3;
+inline constexpr int kSettingsKeySystem = 4;
+
+inline constexpr char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+inline constexpr char kUninstallGuid[] = "{5D2E7A41-9B3C-4e68-A1F0-27C4D8B9E615}";
+inline constexpr char kUninstallKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+    "{5D2E7A41-9B3C-4e68-A1F0-27C4D8B9E615}";
+inline constexpr char kUninstallDisplayName[] = "Vantorex LITE";
+inline constexpr char kPublisher[] = "Kestrova srl";
+
+// File association (HKEY_CLASSES_ROOT) and Explorer choices (HKEY_CURRENT_USER).
+inline constexpr char kProjectExtension[] = ".vx5";
+inline constexpr char kProjectTypeName[] = "Vantorex Project Desc.";
+inline constexpr char kApplicationsKey[] = "Applications\\vxlite.exe";
+inline constexpr char kFriendlyAppName[] = "Vantorex Lite - Mobile Java Producer";
+inline constexpr char kExplorerFileExtsKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
+inline constexpr char kFullEditionExeName[] = "vantorex.exe";
+
+// Java tools registered by their own installers (HKEY_LOCAL_MACHINE).
+inline constexpr char kJdkRegistryKey[] = "SOFTWARE\\JavaSoft\\Java Development Kit";
+inline constexpr char kJ2meToolkitKey[] = "SOFTWARE\\JavaSoft\\J2ME Wireless Toolkit";
+inline constexpr char kSunJavaToolkitKey[] = "SOFTWARE\\JavaSoft\\Sun Java Wireless Toolkit";
+
+// ---------------------------------------------------------------- window texts
+namespace text {
+inline constexpr char kWelcome[] = "Welcome to the Vantorex Lite - Setup Wizard";
+inline constexpr char kSelectFolder[] = "Select folder to install";
+inline constexpr char kBrowse[] = "Browse...";
+inline constexpr char kPleaseWait[] =
+    "Please wait while Setup is installing Vantorex\x99 Lite on your computer";
+inline constexpr char kBack[] = "< &Back";
+inline constexpr char kNext[] = "&Next >";
+inline constexpr char kIntroFormat[] =
+    "This setup program will install Vantorex\x99 Lite ver %s on your computer.\r"
+    "It is recomended that you close all other applications before continuing\r";
+inline constexpr char kOptions[] = "Click Next to continue, or Exit to exit Setup";
+inline constexpr char kExit[] = "E&xit";
+inline constexpr char kAcceptEula[] = "&Yes, I accept the License Agreement above";
+inline constexpr char kRunNow[] = "Run Vantorex\x99 Lite now!";
+inline constexpr char kJavaNote[] =
+    "Please note that Vantorex requires following Sun Java\x99 software to be installed on "
+    "your computer";
+inline constexpr char kJdkRequirement[] = "- Java Development Kit (JDK) ver. 1.5 (or higher)";
+inline constexpr char kWtkRequirement[] = "- Java Wireless Toolkit (WTK) ver. 2.5.2 (or higher)";
+inline constexpr char kLinkHintPrefix[] = "link to download page (";
+inline constexpr char kLinkHintSuffix[] = ")";
+inline constexpr char kNoteCaption[] = "  NOTE  ";
+inline constexpr char kInstall[] = "&Install";
+inline constexpr char kFinish[] = "&Finish";
+inline constexpr char kClose[] = "&Close";
+inline constexpr char kCannotProceed[] = "Installation can not proceed.";
+inline constexpr char kAlreadyInstalled[] =
+    "Vantorex\x99 Lite is already installed on this computer.";
+inline constexpr char kAlreadyRunning[] =
+    "Vantorex\x99 Lite is currently running on this computer.";
+inline constexpr char kAbortQuestion[] = "Are you sure you want to abort the installation?";
+inline constexpr char kCancelledInfo[] =
+    "Vantorex\x99 Lite installation is cancelled.\rSetup Program will perform cleanup of copied "
+    "files.";
+inline constexpr char kExtractingPackage[] = " Extracting installation package...";
+inline constexpr char kFinished[] = "Setup has finished installing Vantorex Lite on your computer";
+inline constexpr char kFinishedWithCodeFormat[] =
+    "Setup has finished installing Vantorex Lite on your computer. (err.code=%d)";
+inline constexpr char kCancelledByUserPrefix[] =
+    "Installation of Vantorex\x99 Lite is cancelled by user! (Code=";
+inline constexpr char kUserCancelled[] = "User cancelled installation.";
+inline constexpr char kInstallErrorFormat[] =
+    "An error occurred during installation process. Error Code = %d";
+inline constexpr char kInitialFileLabel[] = ".../...";
+
+// Step captions of the progress box, by step code.
+inline constexpr char kStepExtracting[] = "  Extracting package... ";
+inline constexpr char kStepCreatingFolders[] = "  Creating folders... ";
+inline constexpr char kStepCopyingFiles[] = "  Copying files... ";
+inline constexpr char kStepUpdatingRegistry[] = "  Updating registry entries... ";
+inline constexpr char kStepCopyingSamples[] = "  Copying sample projects... ";
+inline constexpr char kStepCreatingShortcuts[] = "  Creating shortcuts... ";
+inline constexpr char kStepCleaningDisk[] = "  Cleaning disk of installed components... ";
+inline constexpr char kStepRemoving[] = "  Removing installed components... ";
+
+// Install folder messages.
+inline constexpr char kFolderErrorStart[] = "Install folder \"";
+inline constexpr char kFolderErrorMiddle[] = "\" has no valid drive or it is not valid path";
+inline constexpr char kInvalidPathFormat[] = "\"%s\" is invalid path.";
+inline constexpr char kDriveTypeUnknown[] = "The drive type cannot be determined.";
+inline constexpr char kNoRootDirectory[] = "The root directory does not exist.";
+inline constexpr char kCdromDrive[] = "The drive is a CD-ROM drive.";
+inline constexpr char kInvalidDriveFormat[] = "Invalid drive \"%s\". System Error Code=%d";
+inline constexpr char kNotEnoughSpaceFormat[] =
+    "Not enough free disk space on drive \"%s\". Available space=%d MB";
+inline constexpr char kCannotCreateFormat[] = "Folder \"%s\" cannot be created";
+}  // namespace text
+
+}  // namespace vx

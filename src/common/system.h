@@ -1,0 +1,31 @@
+// Shell special folders, the running executable's own version, the
+// application's main window.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "common/text.h"
+
+namespace vx {
+
+// The application's main window, the owner of shell calls made on its behalf.
+// Set by the wizard when its window exists; null before.
+void SetApplicationWindow(HWND window);
+HWND ApplicationWindow();
+
+// Path of a shell special folder by its CSIDL number, empty on any failure.
+std::string GetSpecialFolder(int csidl);
+
+// File version of the running executable as four numbers joined by dots
+// ("1.2.0.7"), empty when it has no version resource.
+std::string OwnFileVersion();
+
+// Same for any file: the version block of that file.
+std::string FileVersionOf(const std::string& path);
+
+// Today's local date.
+CalendarDate LocalToday();
+
+}  // namespace vx

@@ -1,0 +1,108 @@
+#include "fixtures.h"
+
+#include <atomic>
+
+#include "common/handles.h"
+
+namespace vx::test {
+
+namespace {
+
+std::atomic<unsigned> g_counter{0};
+
+std::string UniqueName(const char* prefix) {
+  return std::string(prefix) + std::to_string(GetCurrentProcessId()) + "_" +
+         std::to_string(GetTickCount()) + "_" + std::to_string(g_counter++);
+}
+
+HKEY CreateSub(HKEY parent, const std::string& path) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                      nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return nullptr;
+  }
+  return key;
+}
+
+}  // namespace
+
+RegistryOverride::RegistryOverride() {
+  scratch_ = "Software\\VantorexSetupTests\\" + UniqueName("run");
+  machine_ = CreateSub(HKEY_CURRENT_USER, scratch_ + "\\HKLM");
+  classes_ = CreateSub(HKEY_CURRENT_USER, scratch_ + "\\HKCR");
+  user_ = CreateSub(HKEY_CURRENT_USER, scratch_ + "\\HKCU");
+  if (!machine_ || !classes_ || !user_) return;
+  // HKEY_CURRENT_USER last: the scratch keys above are opened through the real one.
+  ok_ = RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_) == ERROR_SUCCESS &&
+        RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_) == ERROR_SUCCESS &&
+        RegOverridePredefKey(HKEY_CURRENT_USER, user_) == ERROR_SUCCESS;
+}
+
+RegistryOverride::~RegistryOverride() {
+  RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+  RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+  RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+  for (HKEY key : {machine_, classes_, user_}) {
+    if (key) RegCloseKey(key);
+  }
+  RegDeleteTreeA(HKEY_CURRENT_USER, scratch_.c_str());
+  RegDeleteKeyA(HKEY_CURRENT_USER, scratch_.c_str());
+}
+
+ScratchFolder::ScratchFolder() {
+  char temp[MAX_PATH + 1] = {};
+  DWORD length = GetTempPathA(MAX_PATH, temp);
+  std::string base = length ? std::string(temp, length) : std::string("C:\\");
+  if (base.back() != '\\') base += '\\';
+  path_ = base + UniqueName("vxtest_");
+  CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
+
+bool RemoveTree(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileA(path.c_str()) != FALSE;
+  }
+  WIN32_FIND_DATAA found{};
+  {
+    FindHandle search(FindFirstFileA((path + "\\*").c_str(), &found));
+    if (search) {
+      do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        RemoveTree(path + "\\" + name);
+      } while (FindNextFileA(search.get(), &found));
+    }
+  }
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  return RemoveDirectoryA(path.c_str()) != FALSE;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  DWORD written = 0;
+  return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                   nullptr) &&
+         written == bytes.size();
+}
+
+bool ReadFileBytes(const std::string& path, std::string& bytes) {
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) return false;
+  bytes.resize(static_cast<size_t>(size.QuadPart));
+  DWORD got = 0;
+  return bytes.empty() ||
+         (ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
+          got == bytes.size());
+}
+
+}  // namespace vx::test
