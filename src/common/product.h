@@ -72,8 +72,24 @@ inline constexpr char kFullEditionExeName[] = "vantorex.exe";
 
 // Java tools registered by their own installers (HKEY_LOCAL_MACHINE).
 inline constexpr char kJdkRegistryKey[] = "SOFTWARE\\JavaSoft\\Java Development Kit";
-inline constexpr char kJ2meToolkitKey[] = "SOFTWARE\\JavaSoft\\J2ME Wireless Toolkit";
-inline constexpr char kSunJavaToolkitKey[] = "SOFTWARE\\JavaSoft\\Sun Java Wireless Toolkit";
+inline constexpr char kJ2meToolkitKey[] =
+    "SOFTWARE\\Sun Microsystems, Inc.\\J2ME Wireless Toolkit";
+inline constexpr char kSunJavaToolkitKey[] =
+    "SOFTWARE\\Sun Microsystems, Inc.\\Sun Java Wireless Toolkit";
+inline constexpr char kJdkHomeValue[] = "JavaHome";      // under each version subkey
+inline constexpr char kWtkFolderValue[] = "InstallDir";  // under each version subkey
+
+// What makes a registered Java tool usable, relative to its folder.
+inline constexpr char kJdkCompilerFile[] = "\\bin\\javac.exe";
+inline constexpr char kWtkPreverifierFile[] = "\\bin\\preverify.exe";
+inline constexpr char kWtkEmulatorFile[] = "\\bin\\emulator.exe";
+inline constexpr char kWtkCldcLibraryFile[] = "\\lib\\cldcapi10.jar";
+inline constexpr char kWtkMidpLibraryFile[] = "\\lib\\midpapi20.jar";
+inline constexpr char kWtkDevicesFolder[] = "\\wtklib\\devices";
+inline constexpr char kWtkDeviceProfileExtension[] = ".properties";
+// Oldest versions the product works with, compared as byte strings.
+inline constexpr char kJdkMinimumVersion[] = "1.5";
+inline constexpr char kWtkMinimumVersion[] = "2.5";
 
 // ---------------------------------------------------------------- window texts
 namespace text {
