@@ -24,6 +24,8 @@ inline constexpr int32_t kJdkMinorNotDigit = -6;
 inline constexpr int32_t kJdkOlderThan14 = -1414;
 inline constexpr int32_t kJdkNoCompiler = -12;
 inline constexpr int32_t kWtkNoPreverifier = -12;
+// The toolkit's own emulator runs the device profiles the product lists, so
+// a toolkit without "bin\emulator.exe" is not counted as usable either.
 inline constexpr int32_t kWtkNoEmulator = -13;
 inline constexpr int32_t kWtkNoCldcLibrary = -14;
 inline constexpr int32_t kWtkNoMidpLibrary = -15;
@@ -83,6 +85,11 @@ using WtkList = std::vector<std::unique_ptr<TMobileWTK>>;
 int32_t ScanJDKs(JdkList& list);
 int32_t ScanJ2METoolkits(WtkList& list);
 int32_t ScanSunJavaToolkits(WtkList& list);
+
+// The version part of validation, without the file tests: kJavaToolUsable or
+// the code of the last failed version test.
+int32_t JdkVersionStatus(std::string_view version);
+int32_t WtkVersionStatus(std::string_view version);
 
 // Byte-string comparison of version texts: unsigned bytes from the left, the
 // first difference decides, a prefix is smaller. Negative, 0 or positive.

@@ -1,0 +1,107 @@
+// Registry scans for the Java tools and the prerequisite check over them.
+#include <windows.h>
+
+#include <optional>
+
+#include "common/files.h"
+#include "common/product.h"
+#include "common/registry.h"
+#include "javatools/javatools.h"
+
+namespace vx {
+
+namespace {
+
+// The folder value of one version subkey, read with an access object of its
+// own. A key that does not open, an absent value and one of size 0 read as an
+// empty text; string data ends at its first NUL and is not expanded. Empty
+// result: the value holds data of another type.
+std::optional<std::string> ReadToolFolder(const std::string& keyPath, const char* valueName) {
+  RegistryAccess registry(HKEY_LOCAL_MACHINE, KEY_READ);
+  registry.OpenKeyReadOnly(keyPath);  // a failure shows as an unreadable value below
+  DWORD type = REG_NONE;
+  std::string data;
+  if (registry.ReadValue(valueName, type, data) != ERROR_SUCCESS || data.empty()) {
+    return std::string();
+  }
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+  size_t end = data.find('\0');
+  if (end != std::string::npos) data.resize(end);
+  return data;
+}
+
+// One record per version subkey of baseKey whose folder value names an
+// existing folder, appended in enumeration order.
+template <class Record>
+int32_t ScanRegisteredTools(const char* baseKey, const char* folderValue,
+                            std::vector<std::unique_ptr<Record>>& list) {
+  try {
+    RegistryAccess registry(HKEY_LOCAL_MACHINE, KEY_READ);
+    if (!registry.KeyExists(baseKey)) return kScanNoBaseKey;
+    if (registry.OpenKeyReadOnly(baseKey) != ERROR_SUCCESS) return kScanNoBaseKey;
+    std::vector<std::string> names;
+    if (registry.GetKeyNames(names) != ERROR_SUCCESS) return kScanInterrupted;
+    for (const std::string& name : names) {
+      // The key is opened by its name as registered, blanks included; only
+      // the record's Version is trimmed.
+      std::optional<std::string> folder = ReadToolFolder(baseKey + ("\\" + name), folderValue);
+      if (!folder) return kScanInterrupted;  // records appended so far stay
+      if (FolderExists(*folder)) list.push_back(std::make_unique<Record>(name, *folder));
+    }
+    return kScanComplete;
+  } catch (...) {
+    return kScanInterrupted;
+  }
+}
+
+// Moves the records whose version qualifies from found to kept, in order,
+// and destroys the others from the last to the first.
+template <class Record, class Qualifies>
+void KeepQualifying(std::vector<std::unique_ptr<Record>>& found,
+                    std::vector<std::unique_ptr<Record>>& kept, Qualifies qualifies) {
+  try {
+    for (std::unique_ptr<Record>& record : found) {
+      if (record && qualifies(record->Version)) kept.push_back(std::move(record));
+    }
+  } catch (...) {
+    // Out of memory while keeping: the records kept so far stand.
+  }
+  while (!found.empty()) found.pop_back();
+}
+
+}  // namespace
+
+int32_t ScanJDKs(JdkList& list) {
+  return ScanRegisteredTools(kJdkRegistryKey, kJdkHomeValue, list);
+}
+
+int32_t ScanJ2METoolkits(WtkList& list) {
+  return ScanRegisteredTools(kJ2meToolkitKey, kWtkFolderValue, list);
+}
+
+int32_t ScanSunJavaToolkits(WtkList& list) {
+  return ScanRegisteredTools(kSunJavaToolkitKey, kWtkFolderValue, list);
+}
+
+// Scan results are not looked at: a missing key simply leaves no records.
+void BuildJDKList(JdkList& list, TSunJDK*& first) {
+  first = nullptr;
+  list.clear();
+  JdkList found;
+  ScanJDKs(found);
+  KeepQualifying(found, list, JdkVersionQualifies);
+  if (!list.empty()) first = list.front().get();
+}
+
+void BuildWTKList(WtkList& list, TMobileWTK*& first) {
+  first = nullptr;
+  list.clear();
+  WtkList found;
+  // Toolkits under the older key come first, so they win a tie.
+  ScanJ2METoolkits(found);
+  ScanSunJavaToolkits(found);
+  KeepQualifying(found, list, WtkVersionQualifies);
+  if (!list.empty()) first = list.front().get();
+}
+
+}  // namespace vx
