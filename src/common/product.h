@@ -161,4 +161,62 @@ inline constexpr char kNotEnoughSpaceFormat[] =
 inline constexpr char kCannotCreateFormat[] = "Folder \"%s\" cannot be created";
 }  // namespace text
 
+// ---------------------------------------------------------------- the product's programs
+// The sample product the setup installs: its main program ("vxlite.exe"), the
+// launcher the ".vx5" association starts ("vxlancelite.exe") and the uninstall
+// program the uninstall record names.
+inline constexpr char kProductTitle[] = "Vantorex\x99 Lite";
+// Settings the main program shows, from kSettingsKeys[kSettingsKeySystem].
+inline constexpr const char* kShownSettingNames[5] = {"OpenProject", "JavaHome", "JavaVersion",
+                                                      "RootWTK", "WTKVersion"};
+// WM_COPYDATA code with which the launcher hands a project path to the
+// running main program ("VX5P").
+inline constexpr unsigned long kOpenProjectDataCode = 0x56583550UL;
+inline constexpr int kProjectPreviewLines = 8;
+
+// Uninstall program: switches and exit codes.
+inline constexpr char kSilentSwitch[] = "/S";
+inline constexpr char kSelfRemovalSwitch[] = "/cleanup";  // the temporary helper copy's mode
+inline constexpr int kUninstallExitDone = 0;        // everything named was removed
+inline constexpr int kUninstallExitIncomplete = 1;  // something is left; the report says what
+inline constexpr int kUninstallExitDeclined = 2;    // the user said no; nothing was touched
+inline constexpr int kUninstallExitProductRunning = 3;
+
+namespace text {
+inline constexpr char kUninstallCaption[] = "Vantorex LITE - Uninstall";
+inline constexpr char kUninstallQuestion[] =
+    "Do you want to remove Vantorex\x99 Lite and all of its components from your computer?";
+inline constexpr char kUninstallProductRunning[] =
+    "Vantorex\x99 Lite is running. Close it, then start the uninstall again.";
+inline constexpr char kUninstallDone[] = "Vantorex\x99 Lite was removed from your computer.";
+inline constexpr char kUninstallLeftIntro[] =
+    "Vantorex\x99 Lite was removed from your computer, except for the following:";
+inline constexpr char kUninstallNoLog[] =
+    "The install log was not found: the installed files were not removed.";
+inline constexpr char kUninstallInstallFolder[] = "Install folder: ";
+inline constexpr char kUninstallLogIncomplete[] =
+    "The install log is incomplete. Entries it counts but does not hold: ";
+inline constexpr char kUninstallFileLeft[] = "File not deleted: ";
+inline constexpr char kUninstallFolderLeft[] = "Folder not removed: ";
+inline constexpr char kUninstallFolderKept[] = "Folder kept, it holds other files: ";
+inline constexpr char kUninstallKeyLeft[] = "Registry key not removed: ";
+inline constexpr char kUninstallOutside[] = "Not under the install folder, left alone: ";
+inline constexpr char kUninstallSelfLeft[] =
+    "The uninstall program will be deleted when Windows restarts: ";
+inline constexpr char kErrorPrefix[] = " (error ";
+inline constexpr char kErrorSuffix[] = ")";
+inline constexpr char kMoreLinesPrefix[] = "... and ";
+inline constexpr char kMoreLinesSuffix[] = " more.";
+
+inline constexpr char kProductFolderLabel[] = "Program folder: ";
+inline constexpr char kProductSettingsLabel[] = "Settings (HKEY_LOCAL_MACHINE\\";
+inline constexpr char kProductSettingsMissing[] = "  (the settings key is missing)";
+inline constexpr char kProductValueNotSet[] = "(not set)";
+inline constexpr char kProductValueNotText[] = "(not a text value)";
+inline constexpr char kProductNoProject[] = "No project given.";
+inline constexpr char kProductProjectLabel[] = "Project: ";
+inline constexpr char kProductProjectUnreadable[] = "  The project file cannot be read";
+inline constexpr char kLauncherCannotStart[] = "Vantorex\x99 Lite cannot be started: ";
+}  // namespace text
+
 }  // namespace vx
