@@ -175,6 +175,12 @@ std::optional<std::vector<PackEntry>> CollectPayload(const std::string& folder,
     return std::nullopt;
   }
   for (PackEntry& entry : entries) {
+    // Checked before the file is touched: a manifest must not reach outside.
+    std::string unsafe = UnsafePathReason(entry.Folder, entry.FileName);
+    if (!unsafe.empty()) {
+      error = entry.SourcePath + ": unsafe path: " + unsafe;
+      return std::nullopt;
+    }
     std::optional<int32_t> date = FileDosDate(entry.SourcePath);
     if (!date) {
       error = entry.SourcePath + ": cannot be read";
