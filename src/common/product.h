@@ -27,6 +27,8 @@ inline constexpr char kQuickLaunchSubpath[] = "\\Microsoft\\Internet Explorer\\Q
 inline constexpr char kPackageResourceName[] = "VXPACK";
 inline constexpr char kEulaResourceName[] = "VXEULA";
 inline constexpr char kTickGlyphResourceName[] = "BMP_GREEN_TICK";
+inline constexpr char kBannerResourceName[] = "VXBANNER";       // RCDATA: JPEG, 574 x 47
+inline constexpr char kIconResourceName[] = "MAINICON";
 inline constexpr char kTempPackageFileName[] = "vxpack.pck";
 inline constexpr char kTempFallbackFolder[] = "c:\\temp\\";
 
@@ -37,7 +39,8 @@ inline constexpr char kLogFileInInstallFolder[] = "\\install.log";
 // ---------------------------------------------------------------- addresses
 inline constexpr char kMakerWebAddress[] = "https://www.kestrova.com";
 inline constexpr char kProductInfoAddress[] = "https://www.kestrova.com/vantorex/lite";
-inline constexpr char kMakerNoticeLine[] = "Copyright \xA9 2009 Kestrova srl. All rights reserved.";
+// Short enough to stay left of the Back button in the button bar.
+inline constexpr char kMakerNoticeLine[] = "\xA9 2009 Kestrova srl. All rights reserved.";
 inline constexpr char kJdkDownloadAddress[] = "https://www.kestrova.com/vantorex/lite/java/jdk";
 inline constexpr char kWtkDownloadAddress[] = "https://www.kestrova.com/vantorex/lite/java/wtk";
 
@@ -69,6 +72,40 @@ inline constexpr char kFriendlyAppName[] = "Vantorex Lite - Mobile Java Producer
 inline constexpr char kExplorerFileExtsKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
 inline constexpr char kFullEditionExeName[] = "vantorex.exe";
+
+// Keys and values the install worker writes besides the names above.
+inline constexpr char kProjectExtensionIconKey[] = ".vx5\\DefaultIcon";
+inline constexpr char kProjectExtensionOpenKey[] = ".vx5\\Shell\\Open";
+inline constexpr char kProjectExtensionCommandKey[] = ".vx5\\Shell\\Open\\Command";
+inline constexpr char kProjectOpenVerbText[] = "&Open";
+inline constexpr char kIconIndexSuffix[] = ",0";  // after the executable's path
+inline constexpr char kApplicationIconKey[] = "Applications\\vxlite.exe\\DefaultIcon";
+inline constexpr char kApplicationShellKey[] = "Applications\\vxlite.exe\\shell";
+inline constexpr char kApplicationOpenKey[] = "Applications\\vxlite.exe\\shell\\open";
+inline constexpr char kApplicationCommandKey[] = "Applications\\vxlite.exe\\shell\\open\\command";
+inline constexpr char kApplicationTypesKey[] = "Applications\\vxlite.exe\\SupportedTypes";
+inline constexpr char kApplicationDefaultVerb[] = "open";
+inline constexpr char kApplicationOpenVerbText[] = "&Open Vantorex Lite";
+inline constexpr char kFriendlyAppNameValue[] = "FriendlyAppName";
+inline constexpr char kOpenWithListKey[] = "OpenWithList";
+inline constexpr char kOpenWithProgidsKey[] = "OpenWithProgids";
+inline constexpr char kUserChoiceKey[] = "UserChoice";
+inline constexpr char kUserChoiceProgidValue[] = "Progid";
+inline constexpr char kOpenWithMruValue[] = "MRUList";
+inline constexpr char kOpenWithMruOrder[] = "ab";  // "a" = full edition, "b" = this one
+// Removed by a rollback though the install never writes them.
+inline constexpr char kClassIdKey[] = "{5D2E7A41-9B3C-4e68-A1F0-27C4D8B9E615}";
+inline constexpr char kLauncherApplicationsKey[] = "Applications\\vxlancelite.exe";
+// Settings values (under kSettingsKeys[kSettingsKeyHelp] and [kSettingsKeySystem]).
+inline constexpr char kSettingJavaHome[] = "JavaHome";
+inline constexpr char kSettingJavaVersion[] = "JavaVersion";
+inline constexpr char kSettingRootWtk[] = "RootWTK";
+inline constexpr char kSettingWtkVersion[] = "WTKVersion";
+// Install log sections and keys.
+inline constexpr char kLogSectionDocument[] = "Document";
+inline constexpr char kLogSectionFolders[] = "Folders";
+inline constexpr char kLogSectionFiles[] = "Files";
+inline constexpr char kLogEntryPrefix[] = "Id_";
 
 // Java tools registered by their own installers (HKEY_LOCAL_MACHINE).
 inline constexpr char kJdkRegistryKey[] = "SOFTWARE\\JavaSoft\\Java Development Kit";
@@ -137,6 +174,27 @@ inline constexpr char kUserCancelled[] = "User cancelled installation.";
 inline constexpr char kInstallErrorFormat[] =
     "An error occurred during installation process. Error Code = %d";
 inline constexpr char kInitialFileLabel[] = ".../...";
+inline constexpr char kFolderDialogTitle[] = "Select folder to install";
+
+// The agreement the licence page shows when the "VXEULA" resource is missing,
+// empty or unreadable. Lines end with CR LF, as the licence edit needs them.
+inline constexpr char kBuiltInAgreement[] =
+    "VANTOREX\x99 LITE - END USER LICENSE AGREEMENT\r\n"
+    "\r\n"
+    "Please read this agreement carefully before installing the software.\r\n"
+    "\r\n"
+    "1. Kestrova srl grants you a non-exclusive licence to install and use one copy of "
+    "Vantorex\x99 Lite on any number of computers that you own or control.\r\n"
+    "\r\n"
+    "2. You may not rent, lease or sell the software, nor remove the notices it "
+    "carries.\r\n"
+    "\r\n"
+    "3. The software is provided \"as is\", without warranty of any kind. Kestrova srl "
+    "is not liable for any damage that arises from its use.\r\n"
+    "\r\n"
+    "4. This agreement ends when you remove the software from your computers.\r\n"
+    "\r\n"
+    "By ticking the box below you accept this agreement.\r\n";
 
 // Step captions of the progress box, by step code.
 inline constexpr char kStepExtracting[] = "  Extracting package... ";
@@ -196,6 +254,8 @@ inline constexpr char kUninstallNoLog[] =
 inline constexpr char kUninstallInstallFolder[] = "Install folder: ";
 inline constexpr char kUninstallLogIncomplete[] =
     "The install log is incomplete. Entries it counts but does not hold: ";
+inline constexpr char kUninstallLogNoCount[] =
+    "The install log does not say how many entries it holds; all found were used: ";
 inline constexpr char kUninstallFileLeft[] = "File not deleted: ";
 inline constexpr char kUninstallFolderLeft[] = "Folder not removed: ";
 inline constexpr char kUninstallFolderKept[] = "Folder kept, it holds other files: ";

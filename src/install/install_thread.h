@@ -1,0 +1,242 @@
+// The install worker: one object, one run on a thread of its own.
+//
+// Mode 100 installs the package resource into InstallFolder: it extracts the
+// package to a temporary file, unpacks every item, then writes the product
+// settings, the file association, the Explorer choices, the uninstall record
+// and the install log. Mode 200 rolls a cancelled install back from the two
+// lists the install run filled. Any other mode does nothing.
+//
+// How the wizard window drives it (all calls on the window's thread):
+//
+//   auto* worker = new TVXInstallThread(true, ModeInstall, hwnd, &folders, &files);
+//   worker->InstallFolder = installDir;            // without trailing backslash
+//   worker->SetJdkRecord(firstJdk);                // either may be null
+//   worker->SetWtkRecord(firstWtk);
+//   worker->OnTerminate = [this](TVXInstallThread& w) { InstallTerminated(w); };
+//   worker->Start();
+//
+//   window procedure:
+//     case WM_INST_ENDED: TVXInstallThread::DeliverCompletion(lParam); return 0;
+//
+// The worker reports only by posted messages (install/messages.h). When its
+// run has ended it posts WM_INST_ENDED and waits; DeliverCompletion, called
+// by the window procedure, runs OnTerminate on the window's thread and then
+// releases the worker, which finishes its thread. The callback may read Mode,
+// ResultCode, Items and PackageSize; the lists belong to the window.
+//
+// Cancel: Pause(), ask the user, then on a confirmed cancel set Mode to
+// ModeCancelled and CancelRequested to true, and Resume(). Pauses nest. The
+// worker pauses only at its own check points (before each step, before each
+// item and after each item), so a paused worker holds no lock the window
+// needs; the item or extraction in hand is finished first, but nothing is
+// posted while the worker is paused.
+//
+// After an unpack failure the worker posts WM_INST_ERROR and halts for good:
+// no further step, message or callback, whatever the window pauses or
+// resumes. The window never destroys a worker while it lives; destroying one
+// ends its thread first (a halted, paused or waiting worker included) without
+// any callback.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/handles.h"
+#include "install/messages.h"
+#include "install/package.h"
+
+namespace vx {
+
+class TSunJDK;
+class TMobileWTK;
+
+// ResultCode values set by the install run and its two package steps.
+inline constexpr int32_t kInstallOk = 0;
+inline constexpr int32_t kNoPackageFile = -111;       // no temporary file after extraction
+inline constexpr int32_t kNoInstallFolder = -112;     // InstallFolder empty
+inline constexpr int32_t kPackageTooSmall = -119;     // PackageSize below 1000
+inline constexpr int32_t kMinimumPackageSize = 1000;
+// ExtractPackage.
+inline constexpr int32_t kExtractNoFolder = -112;     // empty resource, or no usable folder
+inline constexpr int32_t kExtractNoResource = -113;   // resource cannot be opened
+inline constexpr int32_t kExtractWriteFailed = -114;  // temporary file cannot be written
+// UnpackPackage.
+inline constexpr int32_t kUnpackNoPackage = -211;
+inline constexpr int32_t kUnpackFolderTooShort = -212;
+inline constexpr int32_t kUnpackFolderNotCreated = -216;
+inline constexpr int32_t kUnpackListTooShort = -218;
+inline constexpr int32_t kUnpackTooFewRecords = -219;
+inline constexpr int32_t kUnpackCannotOpen = -228;
+inline constexpr int32_t kUnpackCannotRead = -238;
+inline constexpr int32_t kUnpackItemFolderNotCreated = -258;
+inline constexpr int32_t kUnpackCannotWrite = -333;
+// Results of the settings and log steps (not used by the run).
+inline constexpr int32_t kSettingsFailed = -1113;
+inline constexpr int32_t kLogFailed = -1;
+
+// The places where the worker looks at a pause, for tests that pause it at
+// an exact point (see CheckPointObserver).
+enum class CheckPoint {
+  BeforeExtraction,
+  AfterExtraction,
+  BeforeUnpack,
+  BeforeItem,   // item = index of the item about to be written
+  AfterItem,    // item = index of the item just written; before the cancel check
+  AfterUnpack,
+  BeforeProductSettings,
+  BeforeFileAssociation,
+  BeforeExplorerFileExts,
+  BeforeUninstallRecord,
+  BeforeInstallLog,
+  BeforeRollback,
+};
+
+// How UnpackPackage ended.
+enum class UnpackOutcome {
+  Completed,  // every item written, ResultCode 0
+  Cancelled,  // a cancel was requested; nothing posted at the end
+  Failed,     // WM_INST_ERROR posted; the run halts the worker
+  Abandoned,  // the worker is being destroyed
+};
+
+class TVXInstallThread {
+ public:
+  using CompletionCallback = std::function<void(TVXInstallThread& worker)>;
+  using CheckPointHook = std::function<void(TVXInstallThread& worker, CheckPoint point,
+                                            int32_t item)>;
+
+  // Creates the thread, suspended when CreateSuspended is set (the window
+  // always passes true), and reads WindowsFolder. The two lists are the
+  // window's; either may be null (a rollback then only removes the keys).
+  TVXInstallThread(bool CreateSuspended, int32_t Mode, HWND WindowHandle,
+                   std::vector<std::string>* FolderList, std::vector<std::string>* FileList);
+  // Ends the thread (without a callback), deletes the temporary package
+  // file, frees the items last to first and posts WM_INST_FREED.
+  ~TVXInstallThread();
+  TVXInstallThread(const TVXInstallThread&) = delete;
+  TVXInstallThread& operator=(const TVXInstallThread&) = delete;
+
+  // ---- the window's side
+  void SetJdkRecord(const TSunJDK* record) { JdkRecord = record; }
+  void SetWtkRecord(const TMobileWTK* record) { WtkRecord = record; }
+  // Begins the run of a worker created suspended; false when there is no
+  // thread or it was started already.
+  bool Start();
+  // Nested pause and resume, taking effect at the worker's next check point
+  // or message. Resume is false when there was no pause to undo.
+  bool Pause();
+  bool Resume();
+  // Started and its thread has not finished (a halted worker counts).
+  bool IsRunning() const;
+  // The worker has halted after an unpack failure.
+  bool IsHalted() const { return halted_.load(); }
+  // The thread, for waiting on its end from another thread or with
+  // MsgWaitForMultipleObjects (its end needs the completion relay).
+  HANDLE ThreadHandle() const { return thread_.get(); }
+  // Hands a WM_INST_ENDED message to its worker: runs the completion
+  // callback on the calling (window) thread, then releases the worker. False
+  // when the message names no live worker waiting for its callback.
+  static bool DeliverCompletion(LPARAM lParam);
+
+  // ---- fields, as the window and the steps see them
+  std::atomic<int32_t> Mode;
+  int32_t ResultCode = kInstallOk;
+  std::string TempPackageFile;
+  std::string InstallFolder;
+  const TSunJDK* JdkRecord = nullptr;        // not owned
+  const TMobileWTK* WtkRecord = nullptr;     // not owned
+  std::vector<std::string> ItemLines;
+  std::vector<TPackItem> Items;              // complete before the first progress message
+  HWND WindowHandle;
+  int32_t PackageSize = 0;                   // set before step 150 is posted
+  std::atomic<bool> CancelRequested{false};
+  std::string WindowsFolder;
+  std::vector<std::string>* FolderList;      // the window's
+  std::vector<std::string>* FileList;        // the window's
+  CompletionCallback OnTerminate;            // set before Start
+
+  // ---- the steps (run on the worker thread; public so each can be tested)
+  // Writes the package resource to "vxpack.pck" in the temporary folder.
+  // Sets PackageSize and ResultCode; path: the file, empty after a failed
+  // write, unchanged after the other failures.
+  void ExtractPackage(std::string& path);
+  // Unpacks every item of the package file into InstallFolder. On failure it
+  // posts WM_INST_ERROR and returns Failed; the run then halts the worker.
+  // The worker passes TempPackageFile and InstallFolder.
+  UnpackOutcome UnpackPackage(const std::string& packagePath, const std::string& installFolder);
+  // Appends a record for every valid item line.
+  static void ParseItemLines(const std::vector<std::string>& lines,
+                             std::vector<TPackItem>& records);
+  // Sets a file's last-write time from a packed DOS local date-time; a date
+  // of 0 or below, or a file that cannot be opened, leaves it as it is.
+  static void SetFileDate(const std::string& path, int32_t packedDate);
+
+  // 0, or kSettingsFailed when a write failed (the chain stops there).
+  int32_t WriteProductSettings();
+  // ERROR_SUCCESS, or the Win32 error that ends the install run.
+  LONG WriteFileAssociation();
+  LONG WriteExplorerFileExts();
+  LONG WriteUninstallRecord();
+  // 0, or kLogFailed when a write failed (what was written stays).
+  int32_t WriteInstallLog(const std::string& installFolder);
+
+  // ---- seams
+  // Module that carries the package resource; null: the running executable.
+  HMODULE PackageModule = nullptr;
+  // Where the install log looks for the Windows folder when it is written.
+  // Tests replace it to reach "no Windows folder", which no real system has.
+  std::string (*QueryWindowsFolder)() = nullptr;
+  // Called on the worker thread at each check point, before the worker looks
+  // at a pause. Tests use it to pause at an exact point; the wizard leaves it
+  // empty.
+  CheckPointHook CheckPointObserver;
+
+ private:
+  enum class RunEnd { Completed, Halted, Abandoned };
+
+  static DWORD WINAPI ThreadEntry(void* self);
+  void ThreadMain() noexcept;
+  RunEnd RunInstall();
+  RunEnd RunRollback();
+  // Waits while paused; false when the worker is being destroyed.
+  bool PassCheckPoint(CheckPoint point, int32_t item = -1);
+  // Posts a message to the window, waiting first while paused.
+  bool Post(UINT message, WPARAM wParam, LPARAM lParam);
+  // Waits until the worker is destroyed.
+  void Halt();
+  // Hands the end of the run to the window's thread and waits for the callback.
+  void RelayCompletion();
+  void RunCompletionCallback();
+  bool ShuttingDown();
+  UnpackOutcome EndUnpack(bool abandoned, int32_t itemIndex);
+  std::string UninstallProgramLocation();
+
+  KernelHandle thread_;
+  bool started_ = false;
+  SRWLOCK lock_ = SRWLOCK_INIT;
+  CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
+  int pauseCount_ = 0;              // guarded by lock_
+  bool shuttingDown_ = false;       // guarded by lock_
+  bool awaitingCallback_ = false;   // guarded by lock_
+  bool callbackClaimed_ = false;    // guarded by lock_
+  bool callbackDone_ = false;       // guarded by lock_
+  std::atomic<bool> halted_{false};
+};
+
+// Rollback operations; every failure is ignored.
+// Deletes the listed files (first to last), then removes the listed folders
+// that are empty (last to first).
+void RemoveInstalledFiles(const std::vector<std::string>& folders,
+                          const std::vector<std::string>& files);
+// Deletes the product's keys under HKEY_CLASSES_ROOT and its uninstall record.
+void RemoveRegistryEntries();
+// Deletes one key with all its subkeys, deepest first; a missing key (or an
+// empty path, which would name the root itself) does nothing.
+void DeleteKeyTree(HKEY root, const std::string& path);
+
+}  // namespace vx

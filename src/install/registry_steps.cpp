@@ -1,0 +1,218 @@
+// What the install run writes to the registry, and the removal of its keys.
+#include <shlobj.h>
+
+#include "common/files.h"
+#include "common/product.h"
+#include "common/registry.h"
+#include "common/system.h"
+#include "common/text.h"
+#include "install/install_thread.h"
+#include "javatools/javatools.h"
+
+namespace vx {
+
+namespace {
+
+// A quoted program followed by the quoted document placeholder.
+std::string OpenCommand(const std::string& program) {
+  return "\"" + program + "\" \"%1\"";
+}
+
+// One value to write into a key that is open.
+struct RegistryValue {
+  const char* name;  // "" for the key's default value
+  std::string text;  // REG_SZ unless isInteger
+  bool isInteger = false;
+  int32_t number = 0;
+};
+
+LONG WriteValue(const RegistryAccess& registry, const RegistryValue& value) {
+  return value.isInteger ? registry.WriteInteger(value.name, value.number)
+                         : registry.WriteString(value.name, value.text);
+}
+
+RegistryValue Text(const char* name, std::string text) { return {name, std::move(text)}; }
+RegistryValue Integer(const char* name, int32_t number) { return {name, {}, true, number}; }
+
+// Each of these opens a key of its own (creating it), writes and closes.
+// The first failure is returned.
+LONG WriteKeyValues(RegistryAccess& registry, const std::string& key,
+                    const std::vector<RegistryValue>& values) {
+  LONG rc = registry.OpenKey(key, true);
+  for (size_t i = 0; rc == ERROR_SUCCESS && i < values.size(); ++i) {
+    rc = WriteValue(registry, values[i]);
+  }
+  registry.CloseKey();
+  return rc;
+}
+
+// Creates a subkey of the open key and makes it the open key.
+LONG EnterSubkey(RegistryAccess& registry, const std::string& name) {
+  LONG rc = registry.CreateKey(name);
+  return rc == ERROR_SUCCESS ? registry.OpenKey(name, false) : rc;
+}
+
+}  // namespace
+
+int32_t TVXInstallThread::WriteProductSettings() {
+  const std::string help = kSettingsKeys[kSettingsKeyHelp];
+  const std::string system = kSettingsKeys[kSettingsKeySystem];
+  // One chain: every call is made only while all before it succeeded.
+  bool ok = true;
+  for (const char* key : kSettingsKeys) ok = ok && WriteRegistryString(key, "", "");
+  ok = ok && WriteRegistryInteger(help, "HWND", 0);
+  ok = ok && WriteRegistryString(help, "ARG", "");
+  ok = ok && WriteRegistryString(system, "OpenProject", InstallFolder + kProjectsSubfolder);
+  ok = ok && WriteRegistryString(system, "OpenDoc", "");
+  ok = ok && WriteRegistryString(system, "OpenImg", "");
+  ok = ok && WriteRegistryInteger(system, "OpenDocIdx", 0);
+  ok = ok && WriteRegistryInteger(system, "OpenImgIdx", 0);
+  ok = ok && WriteRegistryString(system, "DefColorSchema", "");
+  ok = ok && WriteRegistryString(system, "DefStringsSchema", "");
+  ok = ok && WriteRegistryString(system, "DefIconSchema", "");
+  if (JdkRecord) {
+    ok = ok && WriteRegistryString(system, kSettingJavaHome, JdkRecord->Home);
+    ok = ok && WriteRegistryString(system, kSettingJavaVersion, JdkRecord->Version);
+  }
+  if (WtkRecord) {
+    ok = ok && WriteRegistryString(system, kSettingRootWtk, WtkRecord->Root);
+    ok = ok && WriteRegistryString(system, kSettingWtkVersion, WtkRecord->Version);
+  }
+  return ok ? kInstallOk : kSettingsFailed;
+}
+
+LONG TVXInstallThread::WriteFileAssociation() {
+  const std::string product = InstallFolder + "\\" + kProductExeName;
+  const std::string launcher = InstallFolder + "\\" + kLauncherExeName;
+
+  // Part A: the extension. Any failure ends the install run.
+  {
+    RegistryAccess classes(HKEY_CLASSES_ROOT);
+    const struct {
+      const char* key;
+      std::string value;
+    } rows[] = {
+        {kProjectExtension, kProjectTypeName},
+        {kProjectExtensionIconKey, product + kIconIndexSuffix},
+        {kProjectExtensionOpenKey, kProjectOpenVerbText},
+        {kProjectExtensionCommandKey, OpenCommand(launcher)},
+    };
+    for (const auto& row : rows) {
+      LONG rc = WriteKeyValues(classes, row.key, {Text("", row.value)});
+      if (rc != ERROR_SUCCESS) return rc;
+    }
+  }
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+
+  // Part B: the application entry, key by key; a key that fails is skipped.
+  RegistryAccess classes(HKEY_CLASSES_ROOT);
+  const struct {
+    const char* key;
+    std::vector<RegistryValue> values;
+  } keys[] = {
+      {kApplicationsKey,
+       {Text("", kProjectTypeName), Text(kFriendlyAppNameValue, kFriendlyAppName)}},
+      {kApplicationIconKey, {Text("", product + kIconIndexSuffix)}},
+      {kApplicationShellKey, {Text("", kApplicationDefaultVerb)}},
+      {kApplicationOpenKey, {Text("", kApplicationOpenVerbText)}},
+      {kApplicationCommandKey, {Text("", OpenCommand(product))}},
+      {kApplicationTypesKey, {Text(kProjectExtension, kProjectTypeName)}},
+  };
+  for (const auto& key : keys) WriteKeyValues(classes, key.key, key.values);
+  return ERROR_SUCCESS;
+}
+
+LONG TVXInstallThread::WriteExplorerFileExts() {
+  const std::string extensionKey = std::string(kExplorerFileExtsKey) + "\\" + kProjectExtension;
+  LONG rc = ERROR_SUCCESS;
+  {
+    RegistryAccess user(HKEY_CURRENT_USER);
+    rc = user.OpenKey(kExplorerFileExtsKey, true);
+    if (rc == ERROR_SUCCESS) rc = EnterSubkey(user, kProjectExtension);
+    if (rc == ERROR_SUCCESS) rc = EnterSubkey(user, kOpenWithListKey);
+    if (rc == ERROR_SUCCESS) rc = user.WriteString("a", kFullEditionExeName);
+    if (rc == ERROR_SUCCESS) rc = user.WriteString("b", kProductExeName);
+    if (rc == ERROR_SUCCESS) rc = user.WriteString(kOpenWithMruValue, kOpenWithMruOrder);
+    if (rc != ERROR_SUCCESS) return rc;
+  }
+  {
+    RegistryAccess user(HKEY_CURRENT_USER);
+    rc = user.OpenKey(extensionKey, true);
+    if (rc == ERROR_SUCCESS) rc = EnterSubkey(user, kOpenWithProgidsKey);
+    if (rc == ERROR_SUCCESS) rc = user.WriteInteger(kProjectTypeName, 0);
+    if (rc != ERROR_SUCCESS) return rc;
+  }
+  RegistryAccess user(HKEY_CURRENT_USER);
+  rc = user.OpenKey(extensionKey, true);
+  if (rc == ERROR_SUCCESS) rc = EnterSubkey(user, kUserChoiceKey);
+  if (rc == ERROR_SUCCESS) rc = user.WriteString(kUserChoiceProgidValue, kApplicationsKey);
+  return rc;
+}
+
+// Moves the uninstall program into the Windows folder and says where it is
+// now. When the copy fails the program stays in the install folder, and the
+// record must name it there: a record naming a file that is not there would
+// leave the product impossible to remove.
+std::string TVXInstallThread::UninstallProgramLocation() {
+  const std::string inInstallFolder = InstallFolder + "\\" + kUninstallExeName;
+  if (!FolderExists(WindowsFolder)) return inInstallFolder;
+  const std::string inWindowsFolder = WindowsFolder + "\\" + kUninstallExeName;
+  // File names compare without regard to case, so this finds the package's
+  // "UninstallVXLite.exe" as well.
+  if (!FileExists(inInstallFolder)) return inWindowsFolder;
+  if (!CopyFileA(inInstallFolder.c_str(), inWindowsFolder.c_str(), FALSE)) return inInstallFolder;
+  DeleteFileA(inInstallFolder.c_str());
+  return inWindowsFolder;
+}
+
+LONG TVXInstallThread::WriteUninstallRecord() {
+  RegistryAccess machine(HKEY_LOCAL_MACHINE);
+  LONG rc = machine.OpenKey(kUninstallRoot, true);
+  if (rc == ERROR_SUCCESS) rc = EnterSubkey(machine, kUninstallGuid);
+  if (rc == ERROR_SUCCESS) rc = machine.WriteString("DisplayName", kUninstallDisplayName);
+  if (rc == ERROR_SUCCESS) rc = machine.WriteString("DisplayVersion", OwnFileVersion());
+  if (rc != ERROR_SUCCESS) return rc;
+  // Decided after the copy attempt, so it names the file where it really is.
+  const std::string uninstallString = UninstallProgramLocation();
+  const std::vector<RegistryValue> values = {
+      Text("UnInstallString", uninstallString),
+      Text("Publisher", kPublisher),
+      Text("URLInfoAbout", kProductInfoAddress),
+      Text("HelpLink", kProductInfoAddress),
+      Text("URLUpdateInfo", kProductInfoAddress),
+      Text("InstallLocation", InstallFolder),
+      Text("InstallDate", DateToYmd(LocalToday())),
+      Text("InstallSource", ""),
+      Integer("EstimatedSize", PackageSize / 1024),
+      Integer("NoModify", 1),
+      Integer("NoRepair", 1),
+  };
+  for (const RegistryValue& value : values) {
+    rc = WriteValue(machine, value);
+    if (rc != ERROR_SUCCESS) return rc;
+  }
+  return ERROR_SUCCESS;
+}
+
+void DeleteKeyTree(HKEY root, const std::string& path) {
+  // An empty path would open the root itself and empty it.
+  if (TrimBlanks(path).empty()) return;
+  std::vector<std::string> names;
+  {
+    RegistryAccess registry(root, KEY_READ);
+    if (registry.OpenKey(path, false) != ERROR_SUCCESS) return;
+    if (registry.GetKeyNames(names) != ERROR_SUCCESS) names.clear();
+  }
+  for (const std::string& name : names) DeleteKeyTree(root, path + "\\" + name);
+  RegDeleteKeyExA(root, path.c_str(), WithProductView(root, 0), 0);
+}
+
+void RemoveRegistryEntries() {
+  DeleteKeyTree(HKEY_CLASSES_ROOT, kClassIdKey);
+  DeleteKeyTree(HKEY_CLASSES_ROOT, kProjectExtension);
+  DeleteKeyTree(HKEY_CLASSES_ROOT, kApplicationsKey);
+  DeleteKeyTree(HKEY_CLASSES_ROOT, kLauncherApplicationsKey);
+  DeleteKeyTree(HKEY_LOCAL_MACHINE, kUninstallKey);
+}
+
+}  // namespace vx

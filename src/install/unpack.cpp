@@ -1,0 +1,205 @@
+// Extraction of the package resource and unpacking of its items.
+#include <memory>
+#include <new>
+
+#include "common/files.h"
+#include "common/product.h"
+#include "common/text.h"
+#include "install/install_thread.h"
+
+#ifndef VX_SLOW_WORKER_MS
+#define VX_SLOW_WORKER_MS 0
+#endif
+
+namespace vx {
+
+namespace {
+
+// Test builds of the whole setup may slow the copy loop down so that a
+// person or a driver can cancel in the middle of it; 0 in shipped builds.
+constexpr DWORD kSlowWorkerMs = VX_SLOW_WORKER_MS;
+
+// Writes all bytes with one call; false when the file cannot be created or
+// not every byte was written.
+bool WriteWholeFile(const std::string& path, const char* data, DWORD size) {
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  DWORD written = 0;
+  return WriteFile(file.get(), data, size, &written, nullptr) && written == size;
+}
+
+// The system's temporary folder with its trailing backslash, or "c:\temp\"
+// when that folder does not exist; empty when neither exists nor can be made.
+std::string UsableTempFolder() {
+  char buffer[MAX_PATH] = {};
+  DWORD length = GetTempPathA(MAX_PATH, buffer);
+  std::string folder = (length > 0 && length < MAX_PATH) ? std::string(buffer, length)
+                                                         : std::string();
+  if (!folder.empty() && FolderExists(folder)) return folder;
+  folder = kTempFallbackFolder;
+  if (FolderExists(folder)) return folder;
+  std::optional<bool> created = CreateFolderPath(folder);
+  return created.value_or(false) ? folder : std::string();
+}
+
+}  // namespace
+
+void TVXInstallThread::ExtractPackage(std::string& path) {
+  std::string folder = UsableTempFolder();
+  HMODULE module = PackageModule ? PackageModule : GetModuleHandleA(nullptr);
+  HRSRC info = FindResourceA(module, kPackageResourceName, MAKEINTRESOURCEA(10));  // RT_RCDATA
+  HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
+  const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+  if (!data) {
+    ResultCode = kExtractNoResource;
+    return;
+  }
+  PackageSize = static_cast<int32_t>(SizeofResource(module, info));
+  if (PackageSize <= 0 || folder.empty()) {
+    ResultCode = kExtractNoFolder;
+    return;
+  }
+  std::string target = folder + kTempPackageFileName;
+  if (WriteWholeFile(target, data, static_cast<DWORD>(PackageSize))) {
+    path = target;
+    ResultCode = kInstallOk;
+  } else {
+    // A half-written package would stay behind with nothing to delete it.
+    DeleteFileA(target.c_str());
+    path.clear();
+    ResultCode = kExtractWriteFailed;
+  }
+  // Resource data belongs to the module's image; there is nothing to release.
+}
+
+void TVXInstallThread::SetFileDate(const std::string& path, int32_t packedDate) {
+  if (packedDate <= 0 || !FileExists(path)) return;
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
+  const uint32_t packed = static_cast<uint32_t>(packedDate);
+  FILETIME local{};
+  FILETIME utc{};
+  if (DosDateTimeToFileTime(static_cast<WORD>(packed >> 16), static_cast<WORD>(packed & 0xFFFF),
+                            &local) &&
+      LocalFileTimeToFileTime(&local, &utc)) {
+    SetFileTime(file.get(), nullptr, nullptr, &utc);
+  }
+}
+
+void TVXInstallThread::ParseItemLines(const std::vector<std::string>& lines,
+                                      std::vector<TPackItem>& records) {
+  records.reserve(records.size() + lines.size());
+  for (const std::string& line : lines) {
+    try {
+      std::optional<std::string_view> text = RecordText(line);
+      if (!text) continue;
+      TPackItem item("xxx", "xxx");
+      item.ParseLine(*text);
+      if (item.Status == kItemValid) records.push_back(std::move(item));
+    } catch (...) {
+      // A line that cannot be handled is dropped like an invalid one.
+    }
+  }
+}
+
+UnpackOutcome TVXInstallThread::EndUnpack(bool abandoned, int32_t itemIndex) {
+  if (abandoned) return UnpackOutcome::Abandoned;
+  // After a cancel the window expects the end of the run, not an error.
+  if (CancelRequested.load()) return UnpackOutcome::Cancelled;
+  if (ResultCode == kInstallOk) return UnpackOutcome::Completed;
+  Post(WM_INST_ERROR, static_cast<WPARAM>(static_cast<LONG_PTR>(ResultCode)), itemIndex);
+  return UnpackOutcome::Failed;
+}
+
+UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
+                                              const std::string& installFolder) {
+  int32_t currentItem = 0;
+  // Every way out: the cancel, the error message, or success.
+  auto end = [&](bool abandoned = false) { return EndUnpack(abandoned, currentItem); };
+
+  ResultCode = kUnpackNoPackage;
+  if (!FileExists(packagePath)) return end();
+  ResultCode = kUnpackFolderTooShort;
+  if (TrimBlanks(installFolder).size() < 2) return end();
+
+  ResultCode = kUnpackFolderNotCreated;
+  if (!InstallFolder.empty() && InstallFolder.back() == '\\') InstallFolder.pop_back();
+  if (!FolderExists(InstallFolder)) {
+    if (!CreateFolderPath(InstallFolder).value_or(false)) return end();
+    if (FolderList) FolderList->push_back(InstallFolder);
+  }
+
+  ResultCode = kUnpackListTooShort;
+  Post(WM_INST_STEP, 0, kStepExtracting);
+  ItemLines.clear();
+  ReadItemList(packagePath, &ItemLines);  // a failure leaves too few lines
+  if (ItemLines.size() < 2) return end();
+
+  ResultCode = kUnpackTooFewRecords;
+  ParseItemLines(ItemLines, Items);
+  if (Items.size() < 2) return end();
+
+  ResultCode = kUnpackCannotOpen;
+  Post(WM_INST_STEP, 0, kStepCopyingFiles);
+  FileHandle package(CreateFileA(packagePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!package) return end();
+  LARGE_INTEGER packageBytes{};
+  if (!GetFileSizeEx(package.get(), &packageBytes)) return end();
+  int32_t bytesWritten = 0;
+
+  for (size_t index = 0; index < Items.size(); ++index) {
+    currentItem = static_cast<int32_t>(index);
+    if (!PassCheckPoint(CheckPoint::BeforeItem, currentItem)) return end(true);
+    if (kSlowWorkerMs > 0) Sleep(kSlowWorkerMs);
+    TPackItem& item = Items[index];
+    ResultCode = kUnpackCannotRead;
+
+    std::string folder = InstallFolder + (item.Folder.empty() ? std::string("\\") : item.Folder);
+    if (!FolderExists(folder)) {
+      ResultCode = kUnpackItemFolderNotCreated;
+      if (!CreateFolderPath(folder).value_or(false)) return end();
+      if (FolderList) FolderList->push_back(folder);
+      ResultCode = kUnpackCannotRead;
+    }
+    if (folder.back() != '\\') folder += '\\';
+    // The window may read this name as soon as the item's progress arrives.
+    item.FileName = folder + item.FileName;
+    if (FileList) FileList->push_back(item.FileName);
+
+    // The range is checked before the buffer is sized, so a damaged record
+    // costs no allocation; both ways it is an item that cannot be read.
+    if (item.Size < 0 || item.Offset < 0 ||
+        static_cast<int64_t>(item.Offset) + item.Size > packageBytes.QuadPart) {
+      return end();
+    }
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[item.Size > 0 ? item.Size : 1]);
+    if (!buffer) return end();
+    LARGE_INTEGER position{};
+    position.QuadPart = item.Offset;
+    DWORD got = 0;
+    if (!SetFilePointerEx(package.get(), position, nullptr, FILE_BEGIN) ||
+        !ReadFile(package.get(), buffer.get(), static_cast<DWORD>(item.Size), &got, nullptr) ||
+        got != static_cast<DWORD>(item.Size)) {
+      return end();
+    }
+
+    if (WriteWholeFile(item.FileName, buffer.get(), static_cast<DWORD>(item.Size))) {
+      buffer.reset();
+      bytesWritten += item.Size;
+      SetFileDate(item.FileName, item.FileDate);
+      ResultCode = kInstallOk;
+    } else {
+      ResultCode = kUnpackCannotWrite;
+    }
+
+    if (!PassCheckPoint(CheckPoint::AfterItem, currentItem)) return end(true);
+    if (CancelRequested.load() || ResultCode != kInstallOk) break;
+    Post(WM_INST_PROGRESS, static_cast<WPARAM>(static_cast<uint32_t>(bytesWritten)), currentItem);
+  }
+  return end();
+}
+
+}  // namespace vx

@@ -1,0 +1,383 @@
+// What an install run writes to the registry and the Windows folder, the
+// install log, and the removal of registry keys: real registry (redirected),
+// real files.
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <gtest/gtest.h>
+
+#include "common/files.h"
+#include "common/product.h"
+#include "common/registry.h"
+#include "common/system.h"
+#include "common/text.h"
+#include "javatools/javatools.h"
+#include "worker_fixtures.h"
+
+namespace vx::test {
+namespace {
+
+struct Value {
+  DWORD type;
+  std::string data;
+  bool operator==(const Value&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Value& value) {
+  return out << "type " << value.type << " \"" << value.data << "\"";
+}
+
+Value Sz(const std::string& text) { return {REG_SZ, text + '\0'}; }
+Value Dword(uint32_t number) {
+  return {REG_DWORD, std::string(reinterpret_cast<const char*>(&number), sizeof number)};
+}
+
+// A value as stored, or type REG_NONE when it cannot be read.
+Value Read(HKEY root, const std::string& key, const std::string& name) {
+  RegistryAccess registry(root, KEY_READ);
+  Value value{REG_NONE, {}};
+  if (registry.OpenKey(key, false) == ERROR_SUCCESS) {
+    registry.ReadValue(name, value.type, value.data);
+  }
+  return value;
+}
+
+std::vector<std::string> ValueNames(HKEY root, const std::string& key) {
+  std::vector<std::string> names;
+  RegKey opened;
+  if (OpenRegistryKey(root, key, KEY_READ, opened) != ERROR_SUCCESS) return names;
+  char name[256];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = sizeof name;
+    if (RegEnumValueA(opened.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    names.emplace_back(name, length);
+  }
+  return names;
+}
+
+bool KeyExists(HKEY root, const std::string& key) { return RegistryAccess(root).KeyExists(key); }
+
+// Creates a key that can be read and deleted but not opened for writing, as
+// Windows protects a user's "UserChoice" key.
+bool CreateWriteProtectedKey(HKEY root, const std::string& key) {
+  RegKey created;
+  if (CreateRegistryKey(root, key, KEY_ALL_ACCESS, created) != ERROR_SUCCESS) return false;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  // Deny setting values and creating subkeys to everyone; allow the rest.
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;0x6;;;WD)(A;;KA;;;WD)",
+                                                            SDDL_REVISION_1, &descriptor,
+                                                            nullptr)) {
+    return false;
+  }
+  LONG rc = RegSetKeySecurity(created.get(), DACL_SECURITY_INFORMATION, descriptor);
+  LocalFree(descriptor);
+  RegKey probe;
+  return rc == ERROR_SUCCESS &&
+         OpenRegistryKey(root, key, KEY_ALL_ACCESS, probe) == ERROR_ACCESS_DENIED;
+}
+
+std::string Profile(const std::string& file, const char* section, const std::string& key) {
+  char value[1024] = {};
+  GetPrivateProfileStringA(section, key.c_str(), "<none>", value, sizeof value, file.c_str());
+  return value;
+}
+
+std::string Today() { return DateToYmd(LocalToday()); }
+
+using InstallRegistryTest = WorkerTest;
+
+TEST_F(InstallRegistryTest, CompleteRunWritesEveryValueTheUninstallProgramAndTheLog) {
+  const std::string package = BuildTestPackage(SampleItems());
+  PackageModuleFile carrier(scratch_.path(), package);
+  TSunJDK jdk("1.6.0_20", "C:\\Java\\jdk1.6.0_20");
+  TMobileWTK wtk("2.5.2_01", "C:\\WTK2.5.2_01");
+  auto worker = MakeWorker(ModeInstall, carrier.module());
+  worker->SetJdkRecord(&jdk);
+  worker->SetWtkRecord(&wtk);
+  ASSERT_TRUE(RunToEnd(*worker));
+  ASSERT_EQ(callback_.resultCode, kInstallOk);
+  const std::string& f = installDir_;
+  const std::string type = kProjectTypeName;
+
+  // File association.
+  const struct {
+    const char* key;
+    const char* name;
+    Value value;
+  } classes[] = {
+      {".vx5", "", Sz(type)},
+      {".vx5\\DefaultIcon", "", Sz(f + "\\vxlite.exe,0")},
+      {".vx5\\Shell\\Open", "", Sz("&Open")},
+      {".vx5\\Shell\\Open\\Command", "", Sz("\"" + f + "\\vxlancelite.exe\" \"%1\"")},
+      {"Applications\\vxlite.exe", "", Sz(type)},
+      {"Applications\\vxlite.exe", "FriendlyAppName", Sz("Vantorex Lite - Mobile Java Producer")},
+      {"Applications\\vxlite.exe\\DefaultIcon", "", Sz(f + "\\vxlite.exe,0")},
+      {"Applications\\vxlite.exe\\shell", "", Sz("open")},
+      {"Applications\\vxlite.exe\\shell\\open", "", Sz("&Open Vantorex Lite")},
+      {"Applications\\vxlite.exe\\shell\\open\\command", "", Sz("\"" + f + "\\vxlite.exe\" \"%1\"")},
+      {"Applications\\vxlite.exe\\SupportedTypes", ".vx5", Sz(type)},
+  };
+  for (const auto& row : classes) {
+    EXPECT_EQ(Read(HKEY_CLASSES_ROOT, row.key, row.name), row.value) << row.key << " " << row.name;
+  }
+
+  // Explorer choices of the user.
+  const std::string exts = std::string(kExplorerFileExtsKey) + "\\.vx5\\";
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, exts + "OpenWithList", "a"), Sz("vantorex.exe"));
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, exts + "OpenWithList", "b"), Sz("vxlite.exe"));
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, exts + "OpenWithList", "MRUList"), Sz("ab"));
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, exts + "OpenWithProgids", type), Dword(0));
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, exts + "UserChoice", "Progid"),
+            Sz("Applications\\vxlite.exe"));
+
+  // Uninstall record.
+  const std::string uninstaller = windows_ + "\\uninstallvxlite.exe";
+  const struct {
+    const char* name;
+    Value value;
+  } record[] = {
+      {"DisplayName", Sz("Vantorex LITE")},
+      {"DisplayVersion", Sz("1.2.0.7")},
+      {"UnInstallString", Sz(uninstaller)},
+      {"Publisher", Sz("Kestrova srl")},
+      {"URLInfoAbout", Sz(kProductInfoAddress)},
+      {"HelpLink", Sz(kProductInfoAddress)},
+      {"URLUpdateInfo", Sz(kProductInfoAddress)},
+      {"InstallLocation", Sz(f)},
+      {"InstallDate", Sz(Today())},
+      {"InstallSource", Sz("")},
+      {"EstimatedSize", Dword(static_cast<uint32_t>(package.size() / 1024))},
+      {"NoModify", Dword(1)},
+      {"NoRepair", Dword(1)},
+  };
+  for (const auto& row : record) {
+    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kUninstallKey, row.name), row.value) << row.name;
+  }
+  EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, kUninstallKey).size(), std::size(record));
+  std::string moved;
+  EXPECT_TRUE(ReadFileBytes(uninstaller, moved));
+  EXPECT_EQ(moved, std::string(250, 'U'));
+  EXPECT_FALSE(FileExists(f + "\\UninstallVXLite.exe"));
+
+  // Product settings, with both records.
+  const std::string help = kSettingsKeys[kSettingsKeyHelp];
+  const std::string system = kSettingsKeys[kSettingsKeySystem];
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, help, "HWND"), Dword(0));
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, help, "ARG"), Sz(""));
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "OpenProject"), Sz(f + "\\Projects"));
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "OpenDocIdx"), Dword(0));
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "JavaHome"), Sz("C:\\Java\\jdk1.6.0_20"));
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "JavaVersion"), Sz("1.6.0_20"));
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "RootWTK"), Sz("C:\\WTK2.5.2_01"));
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "WTKVersion"), Sz("2.5.2_01"));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kSettingsKeys[2]));
+
+  // Install log, read back as the uninstall program reads it.
+  const std::string log = windows_ + "\\VXinstall.log";
+  ASSERT_TRUE(FileExists(log));
+  EXPECT_EQ(Profile(log, "Document", "Folders"), std::to_string(folders_.size() - 1));
+  EXPECT_EQ(Profile(log, "Document", "Files"), std::to_string(files_.size() - 1));
+  for (size_t i = 0; i < folders_.size(); ++i) {
+    EXPECT_EQ(Profile(log, "Folders", "Id_" + std::to_string(i)), folders_[i]);
+  }
+  for (size_t i = 0; i < files_.size(); ++i) {
+    EXPECT_EQ(Profile(log, "Files", "Id_" + std::to_string(i)), files_[i]);
+  }
+  EXPECT_EQ(Profile(log, "Files", "Id_" + std::to_string(files_.size() - 1)),
+            f + "\\reopen.ini");
+}
+
+TEST_F(InstallRegistryTest, ProductSettingsWriteOnlyTheChosenToolsAndKeepOtherValues) {
+  const std::string system = kSettingsKeys[kSettingsKeySystem];
+  ASSERT_TRUE(WriteRegistryString(system, "OpenDoc", "C:\\old.vx5"));
+  ASSERT_TRUE(WriteRegistryString(system, "Custom", "kept"));
+
+  auto worker = MakeWorker(ModeInstall, nullptr);
+  EXPECT_EQ(worker->WriteProductSettings(), kInstallOk);
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "OpenDoc"), Sz(""));
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "Custom"), Sz("kept"));
+  std::vector<std::string> names = ValueNames(HKEY_LOCAL_MACHINE, system);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Custom", "DefColorSchema", "DefIconSchema",
+                                              "DefStringsSchema", "OpenDoc", "OpenDocIdx",
+                                              "OpenImg", "OpenImgIdx", "OpenProject"}));
+  EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeyHelp]).size(), 2u);
+
+  TMobileWTK wtk("2.5.2", "C:\\WTK252");
+  worker->SetWtkRecord(&wtk);
+  EXPECT_EQ(worker->WriteProductSettings(), kInstallOk);
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "RootWTK"), Sz("C:\\WTK252"));
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "WTKVersion"), Sz("2.5.2"));
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "JavaHome").type, static_cast<DWORD>(REG_NONE));
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "JavaVersion").type, static_cast<DWORD>(REG_NONE));
+}
+
+TEST_F(InstallRegistryTest, ProductSettingsStopAtTheFirstRefusedKey) {
+  ASSERT_TRUE(CreateWriteProtectedKey(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeyHelp]));
+  auto worker = MakeWorker(ModeInstall, nullptr);
+  EXPECT_EQ(worker->WriteProductSettings(), kSettingsFailed);
+  // The chain stopped at "HWND": nothing after it was written.
+  EXPECT_TRUE(ValueNames(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeySystem]).empty());
+  EXPECT_TRUE(ValueNames(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeyHelp]).empty());
+}
+
+class RefusedKeyTest : public WorkerTest {
+ protected:
+  // A full run with one key write-protected beforehand: the run ends at the
+  // step that fails, and the window still gets the unpack result.
+  void RunWithRefusedKey(HKEY root, const std::string& key, bool userChoicesWritten) {
+    const std::string exts = std::string(kExplorerFileExtsKey) + "\\.vx5\\";
+    ASSERT_TRUE(CreateWriteProtectedKey(root, key));
+    const std::string package = BuildTestPackage(SampleItems());
+    PackageModuleFile carrier(scratch_.path(), package);
+    auto worker = MakeWorker(ModeInstall, carrier.module());
+    ASSERT_TRUE(RunToEnd(*worker));
+
+    EXPECT_EQ(callback_.calls, 1);
+    EXPECT_EQ(callback_.mode, ModeInstall);
+    EXPECT_EQ(callback_.resultCode, kInstallOk);
+    EXPECT_EQ(sink_->messages.back(), Step(kStepUpdatingRegistry, package.size()));
+    // Part B of the association is written only when part A succeeded.
+    EXPECT_EQ(KeyExists(HKEY_CLASSES_ROOT, kApplicationsKey), userChoicesWritten);
+    EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, exts + "OpenWithProgids"), userChoicesWritten);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(FileExists(windows_ + "\\VXinstall.log"));
+    EXPECT_FALSE(FileExists(installDir_ + "\\install.log"));
+    EXPECT_TRUE(FileExists(installDir_ + "\\UninstallVXLite.exe"));
+    // The settings came first and were written.
+    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeySystem], "OpenProject"),
+              Sz(installDir_ + "\\Projects"));
+  }
+};
+
+TEST_F(RefusedKeyTest, RefusedExtensionKeyEndsTheRunBeforeTheApplicationEntry) {
+  RunWithRefusedKey(HKEY_CLASSES_ROOT, ".vx5\\Shell\\Open", false);
+}
+
+TEST_F(RefusedKeyTest, RefusedUserChoiceEndsTheRunBeforeTheUninstallRecordAndLog) {
+  RunWithRefusedKey(HKEY_CURRENT_USER, std::string(kExplorerFileExtsKey) + "\\.vx5\\UserChoice",
+                    true);
+}
+
+TEST_F(InstallRegistryTest, UninstallStringNamesTheProgramWhereItReallyIs) {
+  const std::string inInstall = installDir_ + "\\uninstallvxlite.exe";
+  const std::string inWindows = windows_ + "\\uninstallvxlite.exe";
+  const struct {
+    const char* name;
+    bool programInstalled;
+    bool copyBlocked;       // a folder of that name in the Windows folder
+    bool windowsMissing;
+    std::string expected;
+    bool movedToWindows;
+  } cases[] = {
+      {"moved into the Windows folder", true, false, false, inWindows, true},
+      {"no program to move", false, false, false, inWindows, false},
+      {"copy fails: stays and is named in the install folder", true, true, false, inInstall,
+       false},
+      {"no Windows folder", true, false, true, inInstall, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RemoveTree(installDir_);
+    RemoveTree(windows_);
+    ASSERT_TRUE(CreateDirectoryA(installDir_.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(windows_.c_str(), nullptr));
+    if (c.programInstalled) {
+      ASSERT_TRUE(WriteFileBytes(installDir_ + "\\UninstallVXLite.exe", "uninstaller"));
+    }
+    if (c.copyBlocked) {
+      ASSERT_TRUE(CreateDirectoryA(inWindows.c_str(), nullptr));
+    }
+    auto worker = MakeWorker(ModeInstall, nullptr);
+    if (c.windowsMissing) worker->WindowsFolder = scratch_ / "no-windows";
+    worker->PackageSize = 17340691;
+
+    ASSERT_EQ(worker->WriteUninstallRecord(), ERROR_SUCCESS);
+    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kUninstallKey, "UnInstallString"), Sz(c.expected));
+    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize"), Dword(16934));
+    EXPECT_EQ(FileExists(c.expected), c.programInstalled);
+    EXPECT_EQ(FileExists(inWindows), c.movedToWindows);
+    EXPECT_EQ(FileExists(inInstall), c.programInstalled && !c.movedToWindows);
+  }
+}
+
+TEST_F(InstallRegistryTest, LogOverALongerLogKeepsItsHigherEntries) {
+  auto worker = MakeWorker(ModeInstall, nullptr);
+  const std::string log = windows_ + "\\VXinstall.log";
+  folders_ = {"C:\\old\\a", "C:\\old\\b", "C:\\old\\c"};
+  files_ = {"C:\\old\\1", "C:\\old\\2", "C:\\old\\3", "C:\\old\\4"};
+  ASSERT_EQ(worker->WriteInstallLog(installDir_), kInstallOk);
+
+  folders_.clear();
+  files_ = {"C:\\new\\1", "C:\\new\\reopen.ini"};
+  ASSERT_EQ(worker->WriteInstallLog(installDir_), kInstallOk);
+  EXPECT_EQ(Profile(log, "Document", "Folders"), "-1");
+  EXPECT_EQ(Profile(log, "Document", "Files"), "1");
+  EXPECT_EQ(Profile(log, "Files", "Id_0"), "C:\\new\\1");
+  EXPECT_EQ(Profile(log, "Files", "Id_1"), "C:\\new\\reopen.ini");
+  EXPECT_EQ(Profile(log, "Files", "Id_3"), "C:\\old\\4");
+  EXPECT_EQ(Profile(log, "Folders", "Id_0"), "C:\\old\\a") << "not rewritten, so kept";
+}
+
+TEST_F(InstallRegistryTest, LogGoesToTheInstallFolderWithoutAWindowsFolder) {
+  auto worker = MakeWorker(ModeInstall, nullptr);
+  worker->QueryWindowsFolder = [] { return std::string("C:\\no-such-windows-folder"); };
+  files_ = {installDir_ + "\\a.txt"};
+  EXPECT_EQ(worker->WriteInstallLog(installDir_), kLogFailed) << "install folder missing";
+  ASSERT_TRUE(CreateDirectoryA(installDir_.c_str(), nullptr));
+  EXPECT_EQ(worker->WriteInstallLog(installDir_), kInstallOk);
+  const std::string log = installDir_ + "\\install.log";
+  EXPECT_EQ(Profile(log, "Document", "Folders"), "-1");
+  EXPECT_EQ(Profile(log, "Document", "Files"), "0");
+  EXPECT_EQ(Profile(log, "Files", "Id_0"), installDir_ + "\\a.txt");
+  char section[256] = {};
+  EXPECT_EQ(GetPrivateProfileSectionA("Folders", section, sizeof section, log.c_str()), 0u);
+  EXPECT_FALSE(FileExists(windows_ + "\\VXinstall.log"));
+}
+
+TEST_F(InstallRegistryTest, DeleteKeyTreeRemovesNestedKeysAndIgnoresMissingOnes) {
+  for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE}) {
+    RegKey key;
+    ASSERT_EQ(CreateRegistryKey(root, "Tree\\A\\B\\C", KEY_ALL_ACCESS, key), ERROR_SUCCESS);
+    ASSERT_EQ(CreateRegistryKey(root, "Tree\\A\\D", KEY_ALL_ACCESS, key), ERROR_SUCCESS);
+    ASSERT_EQ(CreateRegistryKey(root, "Keep", KEY_ALL_ACCESS, key), ERROR_SUCCESS);
+    key.reset();
+    DeleteKeyTree(root, "Tree\\A");
+    EXPECT_FALSE(KeyExists(root, "Tree\\A"));
+    EXPECT_TRUE(KeyExists(root, "Tree"));
+    DeleteKeyTree(root, "Tree\\Missing");
+    DeleteKeyTree(root, "");
+    EXPECT_TRUE(KeyExists(root, "Tree"));
+    EXPECT_TRUE(KeyExists(root, "Keep"));
+  }
+}
+
+TEST_F(InstallRegistryTest, RemoveRegistryEntriesLeavesTheUserChoicesAndSettings) {
+  const char* removed[] = {kClassIdKey, ".vx5\\Shell\\Open\\Command",
+                           "Applications\\vxlite.exe\\shell\\open\\command",
+                           "Applications\\vxlancelite.exe\\shell"};
+  for (const char* key : removed) {
+    RegKey created;
+    ASSERT_EQ(CreateRegistryKey(HKEY_CLASSES_ROOT, key, KEY_ALL_ACCESS, created), ERROR_SUCCESS);
+  }
+  auto worker = MakeWorker(ModeInstall, nullptr);
+  ASSERT_EQ(worker->WriteExplorerFileExts(), ERROR_SUCCESS);
+  ASSERT_EQ(worker->WriteUninstallRecord(), ERROR_SUCCESS);
+  ASSERT_EQ(worker->WriteProductSettings(), kInstallOk);
+
+  RemoveRegistryEntries();
+  for (const char* key : {kClassIdKey, ".vx5", "Applications\\vxlite.exe",
+                          "Applications\\vxlancelite.exe"}) {
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+  }
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "Applications"));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallRoot));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, std::string(kExplorerFileExtsKey) + "\\.vx5\\UserChoice"));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeySystem]));
+}
+
+}  // namespace
+}  // namespace vx::test

@@ -1,0 +1,576 @@
+// The install worker's lifecycle, step sequence, extraction and unpacking:
+// real threads, real files, real posted messages to a hidden window.
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "common/files.h"
+#include "common/product.h"
+#include "common/registry.h"
+#include "worker_fixtures.h"
+
+namespace vx::test {
+namespace {
+
+// The messages of a complete run of a package of the given items.
+std::vector<Posted> CompleteRunMessages(const std::vector<TestItem>& items, int32_t packageSize) {
+  std::vector<Posted> expected = {Step(kStepExtracting), Step(kStepCreatingFolders, packageSize),
+                                  Step(kStepExtracting), Step(kStepCopyingFiles)};
+  WPARAM bytes = 0;
+  for (size_t i = 0; i < items.size(); ++i) {
+    bytes += items[i].content.size();
+    expected.push_back(Progress(bytes, static_cast<LPARAM>(i)));
+  }
+  expected.push_back(Step(kStepUpdatingRegistry, packageSize));
+  return expected;
+}
+
+// A valid two-item package of exactly the given size.
+std::string PackageOfSize(size_t size) {
+  std::string filler;
+  std::string bytes;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    bytes = BuildTestPackage({{"\\", "a.txt", filler, 0}, {"\\", "b.txt", "b", 0}});
+    if (bytes.size() == size) return bytes;
+    filler.resize(filler.size() + size - bytes.size(), 'f');
+  }
+  return std::string();
+}
+
+class InstallWorkerTest : public WorkerTest {
+ protected:
+  // Makes the worker pause itself at one check point and signals the test,
+  // which then acts as the window does while its cancel question is open.
+  void PauseAt(TVXInstallThread& worker, CheckPoint point, int32_t item = -1) {
+    reached_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    HANDLE reached = reached_.get();
+    worker.CheckPointObserver = [=](TVXInstallThread& w, CheckPoint at, int32_t index) {
+      if (at == point && index == item) {
+        w.Pause();
+        SetEvent(reached);
+      }
+    };
+  }
+  // Waits for the pause, then confirms a cancel and resumes the worker.
+  void CancelWhenPaused(TVXInstallThread& worker) {
+    ASSERT_TRUE(PumpUntilSignalled(reached_.get()));
+    worker.Mode = ModeCancelled;
+    worker.CancelRequested = true;
+    ASSERT_TRUE(worker.Resume());
+  }
+  std::string TempPackagePath() const { return temp_ + "\\" + kTempPackageFileName; }
+
+  KernelHandle reached_;
+};
+
+TEST_F(InstallWorkerTest, CompleteRunPostsEveryStepAndWritesFilesWithTheirDates) {
+  const std::vector<TestItem> items = SampleItems();
+  const std::string package = BuildTestPackage(items);
+  ASSERT_FALSE(package.empty());
+  PackageModuleFile carrier(scratch_.path(), package);
+  auto worker = MakeWorker(ModeInstall, carrier.module());
+  ASSERT_TRUE(RunToEnd(*worker));
+
+  const auto size = static_cast<int32_t>(package.size());
+  EXPECT_EQ(sink_->messages, CompleteRunMessages(items, size));
+  EXPECT_EQ(callback_.calls, 1);
+  EXPECT_EQ(callback_.threadId, GetCurrentThreadId());
+  EXPECT_EQ(callback_.mode, ModeInstall);
+  EXPECT_EQ(callback_.resultCode, kInstallOk);
+  EXPECT_EQ(worker->PackageSize, size);
+  EXPECT_EQ(worker->TempPackageFile, TempPackagePath());
+  EXPECT_FALSE(FileExists(TempPackagePath()));
+
+  // Folders created, in order; "\Projects\Compiled" only as a parent.
+  EXPECT_EQ(folders_, (std::vector<std::string>{installDir_, installDir_ + "\\Skins",
+                                                 installDir_ + "\\Projects",
+                                                 installDir_ + "\\Projects\\Compiled\\demo",
+                                                 installDir_ + "\\SampleContent"}));
+  std::vector<std::string> expectedFiles;
+  for (const TestItem& item : items) {
+    std::string folder = item.folder == "\\" ? installDir_ : installDir_ + item.folder;
+    expectedFiles.push_back(folder + "\\" + item.name);
+  }
+  ASSERT_EQ(worker->Items.size(), items.size());
+  for (size_t i = 0; i < items.size(); ++i) {
+    EXPECT_EQ(worker->Items[i].FileName, expectedFiles[i]);
+  }
+  expectedFiles.push_back(installDir_ + "\\reopen.ini");
+  EXPECT_EQ(files_, expectedFiles);
+
+  for (size_t i = 0; i < items.size(); ++i) {
+    // The uninstall program has moved on into the Windows folder.
+    std::string path = items[i].name == "UninstallVXLite.exe"
+                           ? windows_ + "\\" + kUninstallExeName
+                           : expectedFiles[i];
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(path, bytes)) << path;
+    EXPECT_EQ(bytes, items[i].content) << path;
+    SYSTEMTIME written = LocalWriteTime(path);
+    std::optional<DosDateTime> date = UnpackDosDateTime(items[i].date);
+    if (items[i].date <= 0) {
+      SYSTEMTIME now{};
+      GetLocalTime(&now);
+      EXPECT_EQ(written.wYear, now.wYear) << path << " keeps the time it was written";
+      continue;
+    }
+    ASSERT_TRUE(date);
+    EXPECT_EQ(written.wYear, date->year) << path;
+    EXPECT_EQ(written.wMonth, date->month) << path;
+    EXPECT_EQ(written.wDay, date->day) << path;
+    EXPECT_EQ(written.wHour, date->hour) << path;
+    EXPECT_EQ(written.wMinute, date->minute) << path;
+    EXPECT_EQ(written.wSecond, date->second) << path;
+  }
+
+  worker.reset();
+  EXPECT_TRUE(PumpUntil([&] { return !Only(WM_INST_FREED).empty(); }));
+  EXPECT_EQ(callback_.calls, 1);
+}
+
+TEST_F(InstallWorkerTest, InstallFolderWithTrailingBackslashIsUsedAndRecordedWithoutIt) {
+  PackageModuleFile carrier(scratch_.path(), BuildTestPackage(SampleItems()));
+  ASSERT_TRUE(CreateDirectoryA(installDir_.c_str(), nullptr));  // exists: not recorded
+  auto worker = MakeWorker(ModeInstall, carrier.module());
+  worker->InstallFolder = installDir_ + "\\";
+  ASSERT_TRUE(RunToEnd(*worker));
+  EXPECT_EQ(callback_.resultCode, kInstallOk);
+  EXPECT_EQ(worker->InstallFolder, installDir_);
+  ASSERT_FALSE(folders_.empty());
+  EXPECT_EQ(folders_.front(), installDir_ + "\\Skins");
+  EXPECT_EQ(files_.front(), installDir_ + "\\vxlite.exe");
+  EXPECT_EQ(files_.back(), installDir_ + "\\reopen.ini");
+}
+
+struct EarlyEnd {
+  const char* name;
+  std::string package;  // empty: the module has no package resource
+  bool tempFileIsFolder;
+  bool noInstallFolder;
+  int32_t code;
+};
+
+TEST_F(InstallWorkerTest, RunEndsEarlyWithItsCodeAndLeavesNoTemporaryFile) {
+  const std::string valid = BuildTestPackage(SampleItems());
+  const EarlyEnd cases[] = {
+      {"no resource", "", false, false, kNoPackageFile},
+      {"temporary file cannot be written", valid, true, false, kNoPackageFile},
+      {"package of 999 bytes", PackageOfSize(999), false, false, kPackageTooSmall},
+      {"empty install folder", valid, false, true, kNoInstallFolder},
+  };
+  for (const EarlyEnd& c : cases) {
+    SCOPED_TRACE(c.name);
+    DrainMessages();
+    callback_ = {};
+    PackageModuleFile carrier(scratch_.path(), c.package);
+    ASSERT_TRUE(carrier.module());
+    if (c.tempFileIsFolder) {
+      ASSERT_TRUE(CreateDirectoryA(TempPackagePath().c_str(), nullptr));
+    }
+    auto worker = MakeWorker(ModeInstall, carrier.module());
+    if (c.noInstallFolder) worker->InstallFolder.clear();
+    ASSERT_TRUE(RunToEnd(*worker));
+    EXPECT_EQ(sink_->messages, std::vector<Posted>{Step(kStepExtracting)});
+    EXPECT_EQ(callback_.calls, 1);
+    EXPECT_EQ(callback_.mode, ModeInstall);
+    EXPECT_EQ(callback_.resultCode, c.code);
+    EXPECT_FALSE(FileExists(TempPackagePath()));
+    EXPECT_FALSE(FolderExists(installDir_));
+    if (c.tempFileIsFolder) RemoveDirectoryA(TempPackagePath().c_str());
+  }
+}
+
+TEST_F(InstallWorkerTest, PackageOfExactly1000BytesPassesTheSizeCheck) {
+  const std::string package = PackageOfSize(1000);
+  ASSERT_EQ(package.size(), 1000u);
+  PackageModuleFile carrier(scratch_.path(), package);
+  auto worker = MakeWorker(ModeInstall, carrier.module());
+  ASSERT_TRUE(RunToEnd(*worker));
+  EXPECT_EQ(callback_.resultCode, kInstallOk);
+  EXPECT_EQ(worker->PackageSize, 1000);
+  EXPECT_TRUE(FileExists(installDir_ + "\\b.txt"));
+}
+
+// ------------------------------------------------------------ unpack failures
+
+struct UnpackFailure {
+  const char* name;
+  std::string package;  // written to the temporary folder as the package file
+  // Prepares the failure; what it returns is held open during the call.
+  std::function<std::shared_ptr<FileHandle>(std::string& packagePath, std::string& folderArgument)>
+      prepare;
+  int32_t code;
+  int32_t errorItem;
+  size_t progressMessages;
+};
+
+std::shared_ptr<FileHandle> Nothing(std::string&, std::string&) {
+  return nullptr;
+}
+
+std::shared_ptr<FileHandle> HoldOpen(const std::string& path, DWORD access, DWORD share) {
+  return std::make_shared<FileHandle>(CreateFileA(path.c_str(), access, share, nullptr,
+                                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+TEST_F(InstallWorkerTest, EachFailureEndsWithItsCodeAndOneErrorMessage) {
+  const std::string three = BuildTestPackage({{"\\", "a.txt", "aaaaaaaaaa", 0},
+                                              {"\\Skins", "b.skn", "bbbb", 0},
+                                              {"\\Skins", "c.skn", "cc", 0}});
+  const std::string folders = installDir_;
+  const UnpackFailure cases[] = {
+      {"package file missing", three,
+       [](std::string& package, std::string&) {
+         package += ".missing";
+         return nullptr;
+       },
+       kUnpackNoPackage, 0, 0},
+      {"install folder of one character", three,
+       [](std::string&, std::string& folder) {
+         folder = " C\t";
+         return nullptr;
+       },
+       kUnpackFolderTooShort, 0, 0},
+      {"install folder below a file", three,
+       [folders](std::string&, std::string& folder) {
+         WriteFileBytes(folders + ".file", "x");
+         folder = folders + ".file\\sub";
+         return nullptr;
+       },
+       kUnpackFolderNotCreated, 0, 0},
+      {"item list of one line", BuildTestPackage({{"\\", "a.txt", "a", 0}}), Nothing,
+       kUnpackListTooShort, 0, 0},
+      {"one valid record of two", RawTestPackage("ab", {"\\, a.txt, 99, 1, 0|",
+                                                        "\\, b.txt, 100, one, 0|"}),
+       Nothing, kUnpackTooFewRecords, 0, 0},
+      {"package held open for writing", three,
+       [](std::string& package, std::string&) {
+         return HoldOpen(package, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+       },
+       kUnpackCannotOpen, 0, 0},
+      {"range past the package end", RawTestPackage("ab", {"\\, a.txt, 99, 2, 0|",
+                                                           "\\, b.txt, 100, 5000, 0|"}),
+       Nothing, kUnpackCannotRead, 1, 1},
+      {"size that cannot be allocated", RawTestPackage("ab", {"\\, a.txt, 99, 2147483647, 0|",
+                                                              "\\, b.txt, 99, 1, 0|"}),
+       Nothing, kUnpackCannotRead, 0, 0},
+      {"negative size", RawTestPackage("ab", {"\\, a.txt, 99, -5, 0|", "\\, b.txt, 99, 1, 0|"}),
+       Nothing, kUnpackCannotRead, 0, 0},
+      {"negative offset", RawTestPackage("ab", {"\\, a.txt, -5, 1, 0|", "\\, b.txt, 99, 1, 0|"}),
+       Nothing, kUnpackCannotRead, 0, 0},
+      {"item folder blocked by a file", three,
+       [folders](std::string&, std::string&) {
+         CreateDirectoryA(folders.c_str(), nullptr);
+         WriteFileBytes(folders + "\\Skins", "x");
+         return nullptr;
+       },
+       kUnpackItemFolderNotCreated, 1, 1},
+      {"target is a folder", three,
+       [folders](std::string&, std::string&) {
+         CreateFolderPath(folders + "\\Skins\\c.skn");
+         return nullptr;
+       },
+       kUnpackCannotWrite, 2, 2},
+      {"target held open by another program", three,
+       [folders](std::string&, std::string&) {
+         CreateDirectoryA(folders.c_str(), nullptr);
+         return HoldOpen(folders + "\\a.txt", GENERIC_READ, 0);
+       },
+       kUnpackCannotWrite, 0, 0},
+  };
+  for (const UnpackFailure& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_FALSE(c.package.empty());
+    RemoveTree(installDir_);
+    DeleteFileA((installDir_ + ".file").c_str());
+    DrainMessages();
+    folders_.clear();
+    files_.clear();
+    std::string package = temp_ + "\\case.pck";
+    ASSERT_TRUE(WriteFileBytes(package, c.package));
+    std::string folder = installDir_;
+    auto worker = MakeWorker(ModeInstall, nullptr);
+    std::shared_ptr<FileHandle> held = c.prepare(package, folder);
+    worker->InstallFolder = folder;  // the worker passes its own field
+
+    EXPECT_EQ(worker->UnpackPackage(package, folder), UnpackOutcome::Failed);
+    held.reset();
+    EXPECT_EQ(worker->ResultCode, c.code);
+    PumpFor(50);
+    ASSERT_FALSE(sink_->messages.empty());
+    EXPECT_EQ(sink_->messages.back(), Error(c.code, c.errorItem));
+    EXPECT_EQ(Only(WM_INST_ERROR).size(), 1u);
+    EXPECT_EQ(Only(WM_INST_PROGRESS).size(), c.progressMessages);
+    // Whatever was written stays recorded for a rollback: the failed item too.
+    if (c.code == kUnpackCannotRead || c.code == kUnpackCannotWrite) {
+      EXPECT_EQ(files_.size(), static_cast<size_t>(c.errorItem) + 1);
+    }
+  }
+}
+
+TEST_F(InstallWorkerTest, UnpackFailureHaltsTheWorkerForGood) {
+  const std::vector<TestItem> items = SampleItems();
+  const std::string package = BuildTestPackage(items);
+  PackageModuleFile carrier(scratch_.path(), package);
+  // Item 2's target is a folder: it cannot be written.
+  ASSERT_TRUE(CreateFolderPath(installDir_ + "\\UninstallVXLite.exe").value_or(false));
+  auto worker = MakeWorker(ModeInstall, carrier.module());
+  ASSERT_TRUE(worker->Start());
+  ASSERT_TRUE(PumpUntil([&] { return !Only(WM_INST_ERROR).empty(); }));
+  PumpFor(200);
+  const auto size = static_cast<int32_t>(package.size());
+  const std::vector<Posted> expected = {
+      Step(kStepExtracting), Step(kStepCreatingFolders, size), Step(kStepExtracting),
+      Step(kStepCopyingFiles), Progress(400, 0), Progress(700, 1), Error(kUnpackCannotWrite, 2)};
+  EXPECT_EQ(sink_->messages, expected);
+  EXPECT_TRUE(worker->IsHalted());
+
+  // The window's cancel question pauses and resumes it: still nothing.
+  EXPECT_TRUE(worker->Pause());
+  PumpFor(100);
+  EXPECT_TRUE(worker->Resume());
+  PumpFor(500);
+  EXPECT_EQ(sink_->messages, expected);
+  EXPECT_EQ(callback_.calls, 0);
+  EXPECT_EQ(sink_->relaysHandled, 0);
+  EXPECT_TRUE(worker->IsRunning());
+  EXPECT_TRUE(FileExists(TempPackagePath()));
+
+  worker.reset();  // ends the halted thread; the temporary file goes too
+  EXPECT_TRUE(PumpUntil([&] { return !Only(WM_INST_FREED).empty(); }));
+  EXPECT_EQ(callback_.calls, 0);
+  EXPECT_FALSE(FileExists(TempPackagePath()));
+}
+
+// ------------------------------------------------------------ cancel
+
+TEST_F(InstallWorkerTest, CancelDuringExtractionEndsWithTheExtractionCode) {
+  const struct {
+    const char* name;
+    std::string package;
+    int32_t code;
+  } cases[] = {{"extraction succeeded", BuildTestPackage(SampleItems()), kInstallOk},
+               {"no resource", "", kExtractNoResource}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DrainMessages();
+    callback_ = {};
+    PackageModuleFile carrier(scratch_.path(), c.package);
+    auto worker = MakeWorker(ModeInstall, carrier.module());
+    PauseAt(*worker, CheckPoint::AfterExtraction);
+    ASSERT_TRUE(worker->Start());
+    CancelWhenPaused(*worker);
+    ASSERT_TRUE(PumpUntilSignalled(worker->ThreadHandle()));
+    EXPECT_EQ(sink_->messages, std::vector<Posted>{Step(kStepExtracting)});
+    EXPECT_EQ(callback_.calls, 1);
+    EXPECT_EQ(callback_.mode, ModeCancelled);
+    EXPECT_EQ(callback_.resultCode, c.code);
+    EXPECT_FALSE(FolderExists(installDir_));
+    EXPECT_TRUE(folders_.empty());
+    EXPECT_TRUE(files_.empty());
+    // The temporary package stays until the worker goes.
+    EXPECT_EQ(FileExists(TempPackagePath()), c.code == kInstallOk);
+    worker.reset();
+    EXPECT_FALSE(FileExists(TempPackagePath()));
+  }
+}
+
+TEST_F(InstallWorkerTest, CancelAfterAnItemKeepsItAndPostsNothingMore) {
+  const std::vector<TestItem> items = SampleItems();
+  const std::string package = BuildTestPackage(items);
+  PackageModuleFile carrier(scratch_.path(), package);
+  auto worker = MakeWorker(ModeInstall, carrier.module());
+  PauseAt(*worker, CheckPoint::AfterItem, 3);
+  ASSERT_TRUE(worker->Start());
+  CancelWhenPaused(*worker);
+  ASSERT_TRUE(PumpUntilSignalled(worker->ThreadHandle()));
+
+  const auto size = static_cast<int32_t>(package.size());
+  const std::vector<Posted> expected = {
+      Step(kStepExtracting), Step(kStepCreatingFolders, size), Step(kStepExtracting),
+      Step(kStepCopyingFiles), Progress(400, 0), Progress(700, 1), Progress(950, 2)};
+  EXPECT_EQ(sink_->messages, expected);
+  EXPECT_EQ(callback_.calls, 1);
+  EXPECT_EQ(callback_.mode, ModeCancelled);
+  EXPECT_EQ(callback_.resultCode, kInstallOk);
+  EXPECT_TRUE(FileExists(installDir_ + "\\Skins\\blue.skn"));
+  EXPECT_FALSE(FolderExists(installDir_ + "\\Projects"));
+  EXPECT_EQ(files_, (std::vector<std::string>{
+                        installDir_ + "\\vxlite.exe", installDir_ + "\\vxlancelite.exe",
+                        installDir_ + "\\UninstallVXLite.exe", installDir_ + "\\Skins\\blue.skn",
+                        installDir_ + "\\reopen.ini"}));
+  EXPECT_FALSE(FileExists(TempPackagePath()));
+  // Nothing of the registry steps ran.
+  EXPECT_FALSE(RegistryAccess(HKEY_CLASSES_ROOT).KeyExists(kProjectExtension));
+}
+
+TEST_F(InstallWorkerTest, CancelDuringTheRegistryStepsDoesNotStopThem) {
+  const std::vector<TestItem> items = SampleItems();
+  const std::string package = BuildTestPackage(items);
+  PackageModuleFile carrier(scratch_.path(), package);
+  auto worker = MakeWorker(ModeInstall, carrier.module());
+  PauseAt(*worker, CheckPoint::BeforeExplorerFileExts);
+  ASSERT_TRUE(worker->Start());
+  CancelWhenPaused(*worker);
+  ASSERT_TRUE(PumpUntilSignalled(worker->ThreadHandle()));
+
+  EXPECT_EQ(sink_->messages, CompleteRunMessages(items, static_cast<int32_t>(package.size())));
+  EXPECT_EQ(callback_.calls, 1);
+  EXPECT_EQ(callback_.mode, ModeCancelled);
+  EXPECT_EQ(callback_.resultCode, kInstallOk);
+  RegistryAccess user(HKEY_CURRENT_USER);
+  EXPECT_TRUE(user.KeyExists(std::string(kExplorerFileExtsKey) + "\\.vx5\\UserChoice"));
+  EXPECT_TRUE(RegistryAccess(HKEY_LOCAL_MACHINE).KeyExists(kUninstallKey));
+  EXPECT_TRUE(FileExists(windows_ + kLogFileInWindows));
+}
+
+TEST_F(InstallWorkerTest, RollbackAfterACancelMidCopyRemovesWhatTheRunCreated) {
+  const std::vector<TestItem> items = SampleItems();
+  PackageModuleFile carrier(scratch_.path(), BuildTestPackage(items));
+  ASSERT_TRUE(CreateDirectoryA(installDir_.c_str(), nullptr));  // the user's own folder
+  ASSERT_TRUE(WriteFileBytes(installDir_ + "\\notes.txt", "mine"));
+  auto worker = MakeWorker(ModeInstall, carrier.module());
+  PauseAt(*worker, CheckPoint::AfterItem, 5);  // "\Projects\Compiled\demo\demo.jar"
+  ASSERT_TRUE(worker->Start());
+  CancelWhenPaused(*worker);
+  ASSERT_TRUE(PumpUntilSignalled(worker->ThreadHandle()));
+  ASSERT_EQ(callback_.mode, ModeCancelled);
+  ASSERT_TRUE(FileExists(installDir_ + "\\Projects\\Compiled\\demo\\demo.jar"));
+
+  const size_t messagesBefore = sink_->messages.size();
+  callback_ = {};
+  auto rollback = MakeWorker(ModeRollback, nullptr);
+  ASSERT_TRUE(RunToEnd(*rollback));
+  EXPECT_EQ(callback_.calls, 1);
+  EXPECT_EQ(callback_.mode, ModeRollback);
+  EXPECT_EQ(sink_->messages.size(), messagesBefore) << "a rollback posts no message";
+
+  for (const std::string& file : files_) EXPECT_FALSE(FileExists(file)) << file;
+  EXPECT_FALSE(FolderExists(installDir_ + "\\Skins"));
+  EXPECT_FALSE(FolderExists(installDir_ + "\\Projects\\Compiled\\demo"));
+  // Created only as a parent: kept, and with it "\Projects", no longer empty.
+  EXPECT_TRUE(FolderExists(installDir_ + "\\Projects\\Compiled"));
+  EXPECT_TRUE(FolderExists(installDir_ + "\\Projects"));
+  // The install folder existed before and holds the user's file.
+  EXPECT_TRUE(FileExists(installDir_ + "\\notes.txt"));
+}
+
+// ------------------------------------------------------------ lifecycle
+
+TEST_F(InstallWorkerTest, OtherModeDoesNothingButCallsBack) {
+  auto worker = MakeWorker(150, nullptr);
+  ASSERT_TRUE(RunToEnd(*worker));
+  EXPECT_EQ(callback_.calls, 1);
+  EXPECT_EQ(callback_.threadId, GetCurrentThreadId());
+  EXPECT_EQ(callback_.mode, 150);
+  EXPECT_EQ(callback_.resultCode, kInstallOk);
+  EXPECT_TRUE(sink_->messages.empty());
+  EXPECT_FALSE(FolderExists(installDir_));
+  EXPECT_FALSE(worker->IsRunning());
+  EXPECT_FALSE(worker->Start()) << "one object, one run";
+}
+
+TEST_F(InstallWorkerTest, PausesNestAndAPausedWorkerPostsNothing) {
+  const std::vector<TestItem> items = SampleItems();
+  const std::string package = BuildTestPackage(items);
+  PackageModuleFile carrier(scratch_.path(), package);
+  auto worker = MakeWorker(ModeInstall, carrier.module());
+  EXPECT_FALSE(worker->Resume()) << "nothing to resume";
+  ASSERT_TRUE(worker->Pause());
+  ASSERT_TRUE(worker->Pause());
+  ASSERT_TRUE(worker->Start());
+  PumpFor(300);
+  EXPECT_TRUE(sink_->messages.empty());
+  EXPECT_TRUE(worker->Resume());
+  PumpFor(300);
+  EXPECT_TRUE(sink_->messages.empty()) << "one pause still holds it";
+  EXPECT_TRUE(worker->Resume());
+
+  // Paused again in the middle of the run: once Pause() has returned, no
+  // message arrives until the resume, and none is lost.
+  ASSERT_TRUE(PumpUntil([&] { return !Only(WM_INST_PROGRESS).empty(); }));
+  ASSERT_TRUE(worker->Pause());
+  PumpFor(50);  // what was posted before the pause
+  const size_t whilePaused = sink_->messages.size();
+  PumpFor(400);
+  EXPECT_EQ(sink_->messages.size(), whilePaused);
+  EXPECT_EQ(callback_.calls, 0);
+  EXPECT_TRUE(worker->Resume());
+  ASSERT_TRUE(PumpUntilSignalled(worker->ThreadHandle()));
+  EXPECT_EQ(sink_->messages, CompleteRunMessages(items, static_cast<int32_t>(package.size())));
+  EXPECT_EQ(callback_.calls, 1);
+}
+
+TEST_F(InstallWorkerTest, DestroyingAWorkerEndsItsThreadWithoutACallback) {
+  PackageModuleFile carrier(scratch_.path(), BuildTestPackage(SampleItems()));
+  {
+    auto never = MakeWorker(ModeInstall, carrier.module());
+    EXPECT_FALSE(never->IsRunning());
+  }
+  auto paused = MakeWorker(ModeInstall, carrier.module());
+  PauseAt(*paused, CheckPoint::BeforeItem, 1);
+  ASSERT_TRUE(paused->Start());
+  ASSERT_TRUE(PumpUntilSignalled(reached_.get()));
+  EXPECT_TRUE(paused->IsRunning());
+  EXPECT_TRUE(FileExists(TempPackagePath()));
+  paused.reset();
+  PumpFor(100);
+  EXPECT_EQ(Only(WM_INST_FREED).size(), 2u);
+  EXPECT_EQ(callback_.calls, 0);
+  EXPECT_FALSE(FileExists(TempPackagePath()));
+  EXPECT_FALSE(TVXInstallThread::DeliverCompletion(0));
+}
+
+// ------------------------------------------------------------ helpers of the steps
+
+TEST(ParseItemLines, KeepsValidRecordsOnly) {
+  const std::vector<std::string> lines = {
+      "\\, a.txt, 99, 10, 617693891|",
+      "\\Skins ,b.skn,109,5,0| trailing | more",
+      "no bar here, 1, 2, 3",
+      "\\, c.txt, 114, five, 0|",
+      "\\, d.txt, 114, 1|",
+      "\\..\\x, e.txt, 1, 1, 1|",
+  };
+  std::vector<TPackItem> records;
+  TVXInstallThread::ParseItemLines(lines, records);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].Folder, "\\");
+  EXPECT_EQ(records[0].FileName, "a.txt");
+  EXPECT_EQ(records[0].Offset, 99);
+  EXPECT_EQ(records[0].Size, 10);
+  EXPECT_EQ(records[0].FileDate, 617693891);
+  EXPECT_EQ(records[1].Folder, "\\Skins");
+  EXPECT_EQ(records[1].FileName, "b.skn");
+  EXPECT_EQ(records[1].Offset, 109);
+}
+
+TEST_F(InstallWorkerTest, SetFileDateSetsOnlyTheLastWriteTime) {
+  const std::string path = scratch_ / "dated.txt";
+  ASSERT_TRUE(WriteFileBytes(path, "x"));
+  TVXInstallThread::SetFileDate(path, 617693891);  // 17 June 1998, 08:22:06
+  SYSTEMTIME written = LocalWriteTime(path);
+  EXPECT_EQ(written.wYear, 1998);
+  EXPECT_EQ(written.wMonth, 6);
+  EXPECT_EQ(written.wDay, 17);
+  EXPECT_EQ(written.wHour, 8);
+  EXPECT_EQ(written.wMinute, 22);
+  EXPECT_EQ(written.wSecond, 6);
+  // Only the last-write time takes the date. (The creation time cannot be
+  // checked here: Wine derives it from the modification time.)
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data));
+  SYSTEMTIME accessed{};
+  ASSERT_TRUE(FileTimeToSystemTime(&data.ftLastAccessTime, &accessed));
+  EXPECT_NE(accessed.wYear, 1998);
+
+  for (int32_t unchanged : {0, -1}) {
+    TVXInstallThread::SetFileDate(path, unchanged);
+    EXPECT_EQ(LocalWriteTime(path).wYear, 1998);
+  }
+  TVXInstallThread::SetFileDate(scratch_ / "missing.txt", 617693891);
+  EXPECT_FALSE(FileExists(scratch_ / "missing.txt"));
+}
+
+}  // namespace
+}  // namespace vx::test

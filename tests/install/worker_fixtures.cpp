@@ -1,0 +1,223 @@
+#include "worker_fixtures.h"
+
+#include <atomic>
+#include <ostream>
+
+#include "common/files.h"
+#include "install/package.h"
+
+namespace vx::test {
+
+namespace {
+
+constexpr char kSinkClass[] = "VxInstallTestSink";
+constexpr char kCarrierName[] = "vx_package_carrier.dll";
+
+std::string g_windowsFolder;
+std::atomic<unsigned> g_moduleCounter{0};
+
+std::string ProgramFolder() {
+  char path[MAX_PATH] = {};
+  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path, length);
+  return folder.substr(0, folder.find_last_of('\\'));
+}
+
+std::string ReadEnvironment(const char* name) {
+  char value[MAX_PATH * 2] = {};
+  DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+  return length < sizeof value ? std::string(value, length) : std::string();
+}
+
+}  // namespace
+
+std::ostream& operator<<(std::ostream& out, const Posted& posted) {
+  return out << "{" << posted.message << ", " << static_cast<LONG_PTR>(posted.wParam) << ", "
+             << posted.lParam << "}";
+}
+
+MessageSink::MessageSink() {
+  static const ATOM kClass = [] {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = &MessageSink::Procedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kSinkClass;
+    return RegisterClassA(&windowClass);
+  }();
+  if (!kClass) return;
+  hwnd_ = CreateWindowExA(0, kSinkClass, "sink", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                          GetModuleHandleA(nullptr), nullptr);
+  if (hwnd_) SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+MessageSink::~MessageSink() {
+  if (hwnd_) DestroyWindow(hwnd_);
+}
+
+LRESULT CALLBACK MessageSink::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* sink = reinterpret_cast<MessageSink*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (sink && message >= WM_INST_PROGRESS && message <= WM_INST_DONE) {
+    sink->messages.push_back({message, wParam, lParam});
+    return 0;
+  }
+  if (sink && message == WM_INST_ENDED) {
+    ++sink->relaysHandled;
+    TVXInstallThread::DeliverCompletion(lParam);
+    return 0;
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+namespace {
+void DispatchPending() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+}  // namespace
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  for (;;) {
+    DispatchPending();
+    if (done()) return true;
+    if (GetTickCount64() >= deadline) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+void PumpFor(DWORD ms) {
+  PumpUntil([] { return false; }, ms);
+}
+
+bool PumpUntilSignalled(HANDLE handle, DWORD timeoutMs) {
+  return PumpUntil([handle] { return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0; },
+                   timeoutMs);
+}
+
+PackageModuleFile::PackageModuleFile(const std::string& folder, const std::string& bytes) {
+  path_ = folder + "\\carrier" + std::to_string(g_moduleCounter++) + ".dll";
+  if (!CopyFileA((ProgramFolder() + "\\" + kCarrierName).c_str(), path_.c_str(), FALSE)) return;
+  if (!bytes.empty()) {
+    HANDLE update = BeginUpdateResourceA(path_.c_str(), FALSE);
+    if (!update) return;
+    BOOL ok = UpdateResourceA(update, MAKEINTRESOURCEA(10), "VXPACK",
+                              MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
+                              const_cast<char*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+    if (!EndUpdateResourceA(update, !ok) || !ok) return;
+  }
+  module_ = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+}
+
+PackageModuleFile::~PackageModuleFile() {
+  if (module_) FreeLibrary(module_);
+  DeleteFileA(path_.c_str());
+}
+
+std::string BuildTestPackage(const std::vector<TestItem>& items) {
+  std::vector<PackEntry> entries;
+  for (const TestItem& item : items) {
+    entries.push_back(PackEntry{item.folder, item.name, item.date, {}, item.content});
+  }
+  std::string bytes;
+  BuildReport report = BuildPackageBytes(entries, DefaultPackageIdentifier(entries), bytes);
+  return report.Code == kBuildOk ? bytes : std::string();
+}
+
+std::string RawTestPackage(const std::string& payload, const std::vector<std::string>& lines) {
+  const int32_t listOffset = kPackHeaderSize + static_cast<int32_t>(payload.size());
+  std::string bytes = PackageHeader("VXID_00001_0000000001", listOffset) + payload;
+  for (const std::string& line : lines) bytes += line + "\r\n";
+  return bytes;
+}
+
+std::vector<TestItem> SampleItems() {
+  return {
+      {"\\", "vxlite.exe", std::string(400, 'P'), DosDate(2009, 5, 3, 14, 30, 20)},
+      {"\\", "vxlancelite.exe", std::string(300, 'L'), DosDate(2009, 4, 30, 9, 5, 0)},
+      {"\\", "UninstallVXLite.exe", std::string(250, 'U'), DosDate(2008, 12, 24, 23, 59, 58)},
+      {"\\Skins", "blue.skn", "skin", DosDate(1998, 6, 17, 8, 22, 6)},
+      {"\\Projects", "demo.vx5", "project text", 0},
+      {"\\Projects\\Compiled\\demo", "demo.jar", std::string(150, 'J'),
+       DosDate(2007, 1, 2, 3, 4, 6)},
+      {"\\SampleContent", "readme.txt", "sample", DosDate(2009, 5, 1, 12, 0, 0)},
+  };
+}
+
+int32_t DosDate(int year, int month, int day, int hour, int minute, int second) {
+  return PackDosDateTime({year, month, day, hour, minute, second}).value_or(0);
+}
+
+SYSTEMTIME LocalWriteTime(const std::string& path) {
+  SYSTEMTIME local{};
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  FILETIME localTime{};
+  if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+      FileTimeToLocalFileTime(&data.ftLastWriteTime, &localTime)) {
+    FileTimeToSystemTime(&localTime, &local);
+  }
+  return local;
+}
+
+std::string TestWindowsFolder() { return g_windowsFolder; }
+
+void WorkerTest::SetUp() {
+  RegistryAndFilesTest::SetUp();
+  temp_ = scratch_ / "temp";
+  windows_ = scratch_ / "windows";
+  installDir_ = scratch_ / "VantorexLite";
+  ASSERT_TRUE(CreateDirectoryA(temp_.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA(windows_.c_str(), nullptr));
+  g_windowsFolder = windows_;
+  savedTmp_ = ReadEnvironment("TMP");
+  savedTemp_ = ReadEnvironment("TEMP");
+  // The worker asks GetTempPathA, which follows TMP, then TEMP.
+  SetEnvironmentVariableA("TMP", temp_.c_str());
+  SetEnvironmentVariableA("TEMP", temp_.c_str());
+  sink_ = std::make_unique<MessageSink>();
+  ASSERT_NE(sink_->hwnd(), nullptr);
+}
+
+void WorkerTest::TearDown() {
+  sink_.reset();
+  SetEnvironmentVariableA("TMP", savedTmp_.empty() ? nullptr : savedTmp_.c_str());
+  SetEnvironmentVariableA("TEMP", savedTemp_.empty() ? nullptr : savedTemp_.c_str());
+  RegistryAndFilesTest::TearDown();
+}
+
+std::unique_ptr<TVXInstallThread> WorkerTest::MakeWorker(int32_t mode, HMODULE module) {
+  auto worker = std::make_unique<TVXInstallThread>(true, mode, sink_->hwnd(), &folders_, &files_);
+  worker->InstallFolder = installDir_;
+  worker->PackageModule = module;
+  worker->WindowsFolder = windows_;
+  worker->QueryWindowsFolder = &TestWindowsFolder;
+  worker->OnTerminate = [this](TVXInstallThread& w) {
+    ++callback_.calls;
+    callback_.threadId = GetCurrentThreadId();
+    callback_.mode = w.Mode.load();
+    callback_.resultCode = w.ResultCode;
+  };
+  return worker;
+}
+
+bool WorkerTest::RunToEnd(TVXInstallThread& worker, DWORD timeoutMs) {
+  if (!worker.Start()) return false;
+  return PumpUntilSignalled(worker.ThreadHandle(), timeoutMs);
+}
+
+void WorkerTest::DrainMessages() {
+  PumpFor(20);
+  sink_->messages.clear();
+}
+
+std::vector<Posted> WorkerTest::Only(UINT message) const {
+  std::vector<Posted> kept;
+  for (const Posted& posted : sink_->messages) {
+    if (posted.message == message) kept.push_back(posted);
+  }
+  return kept;
+}
+
+}  // namespace vx::test

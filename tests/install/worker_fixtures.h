@@ -1,0 +1,141 @@
+// Test support for the install worker: a hidden window that collects what the
+// worker posts and wires the completion relay as the wizard does, package
+// bytes, a module carrying a package resource, and a fixture with an isolated
+// registry, temporary folder and Windows folder.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fixtures.h"
+#include "install/install_thread.h"
+
+namespace vx::test {
+
+struct Posted {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  bool operator==(const Posted&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Posted& posted);
+
+inline Posted Step(int32_t code, WPARAM size = 0) { return {WM_INST_STEP, size, code}; }
+inline Posted Progress(WPARAM bytes, LPARAM item) { return {WM_INST_PROGRESS, bytes, item}; }
+inline Posted Error(int32_t code, LPARAM item) {
+  return {WM_INST_ERROR, static_cast<WPARAM>(static_cast<LONG_PTR>(code)), item};
+}
+
+// A hidden top-level window on the calling thread. It records the worker's
+// messages in arrival order and hands WM_INST_ENDED to the worker module,
+// exactly as the wizard window's procedure does.
+class MessageSink {
+ public:
+  MessageSink();
+  ~MessageSink();
+  MessageSink(const MessageSink&) = delete;
+  MessageSink& operator=(const MessageSink&) = delete;
+
+  HWND hwnd() const { return hwnd_; }
+  // Worker messages (WM_INST_PROGRESS ... WM_INST_DONE) in arrival order.
+  std::vector<Posted> messages;
+  int relaysHandled = 0;
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  HWND hwnd_ = nullptr;
+};
+
+// Dispatches this thread's messages until done() is true or the time is up;
+// returns done().
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 30000);
+// Dispatches this thread's messages for a while.
+void PumpFor(DWORD ms);
+// Waits for an event (or a thread) while dispatching messages.
+bool PumpUntilSignalled(HANDLE handle, DWORD timeoutMs = 30000);
+
+// A copy of a tiny resource-only module with the given bytes as its "VXPACK"
+// RCDATA resource, loaded as data; the worker reads its package from it.
+class PackageModuleFile {
+ public:
+  // bytes empty: the module carries no package resource at all.
+  PackageModuleFile(const std::string& folder, const std::string& bytes);
+  ~PackageModuleFile();
+  PackageModuleFile(const PackageModuleFile&) = delete;
+  PackageModuleFile& operator=(const PackageModuleFile&) = delete;
+  HMODULE module() const { return module_; }
+
+ private:
+  std::string path_;
+  HMODULE module_ = nullptr;
+};
+
+// One item of a test package.
+struct TestItem {
+  std::string folder;  // "\" or "\Sub"
+  std::string name;
+  std::string content;
+  int32_t date = 0;
+};
+// A package laid out by the package builder; empty on failure.
+std::string BuildTestPackage(const std::vector<TestItem>& items);
+// A package with a hand-written item list (lines without their CR LF), for
+// records the builder refuses; the payload follows the 99-byte header.
+std::string RawTestPackage(const std::string& payload, const std::vector<std::string>& lines);
+// A small product: the three programs in the install folder, a skin, a
+// project dated 0, a compiled project two levels below "\Projects" (so
+// "\Projects\Compiled" is created only as a parent) and a sample text.
+// Over 1000 bytes in all.
+std::vector<TestItem> SampleItems();
+// Packed DOS date-time.
+int32_t DosDate(int year, int month, int day, int hour, int minute, int second);
+// The file's last-write time in local time.
+SYSTEMTIME LocalWriteTime(const std::string& path);
+
+// The worker's completion callback as the tests see it.
+struct CallbackRecord {
+  int calls = 0;
+  DWORD threadId = 0;
+  int32_t mode = 0;
+  int32_t resultCode = 0;
+};
+
+// Registry redirected, a scratch folder holding the temporary folder (TMP and
+// TEMP point there while the test runs), a Windows folder of its own and the
+// default install folder, and a message sink.
+class WorkerTest : public RegistryAndFilesTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // A suspended worker wired to the sink, the lists, the scratch folders and
+  // the record of its callback. module: where the package comes from.
+  std::unique_ptr<TVXInstallThread> MakeWorker(int32_t mode, HMODULE module);
+  // Starts the worker and dispatches messages until its thread has ended.
+  bool RunToEnd(TVXInstallThread& worker, DWORD timeoutMs = 60000);
+  // Dispatches what is still queued and forgets every message so far.
+  void DrainMessages();
+  // Messages that arrived of one kind.
+  std::vector<Posted> Only(UINT message) const;
+
+  std::string temp_;          // the temporary folder, without trailing backslash
+  std::string windows_;       // the worker's Windows folder
+  std::string installDir_;    // scratch\VantorexLite (not created)
+  std::vector<std::string> folders_;
+  std::vector<std::string> files_;
+  CallbackRecord callback_;
+  std::unique_ptr<MessageSink> sink_;
+
+ private:
+  std::string savedTmp_, savedTemp_;
+};
+
+// The Windows folder the current WorkerTest gives its workers' install log.
+std::string TestWindowsFolder();
+
+}  // namespace vx::test
