@@ -1,0 +1,25 @@
+#include "wizard/entry.h"
+
+#include "common/handles.h"
+#include "common/product.h"
+#include "wizard/wizard_window.h"
+
+namespace vx {
+
+int SetupVXLite(const SetupStart& start) {
+  // The shell link objects of the finish page need a single-threaded apartment.
+  ComApartment apartment(COINIT_APARTMENTTHREADED);
+  // Looked up before our own window exists, so it cannot find itself.
+  HWND otherSetup = FindWindowA(kWizardClassName, nullptr);
+  // The application title, kApplicationTitle, is the caption of every box.
+  WizardOptions options;
+  options.otherSetupWindow = otherSetup;
+  options.interaction = start.interaction;
+  std::unique_ptr<TfrmInstVXLite> window = TfrmInstVXLite::Create(options);
+  if (!window) return 0;
+  window->Show(start.showCommand);
+  window->RunMessageLoop();
+  return 0;
+}
+
+}  // namespace vx

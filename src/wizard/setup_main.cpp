@@ -1,0 +1,10 @@
+// SetupVXLite.exe: takes no command-line arguments and ends with exit code 0.
+#include <windows.h>
+
+#include "wizard/entry.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
+  vx::SetupStart start;
+  start.showCommand = showCommand;
+  return vx::SetupVXLite(start);
+}

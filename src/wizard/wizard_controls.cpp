@@ -1,0 +1,615 @@
+// The wizard window as a Win32 window: its class, its controls built from the
+// control table, fonts and colours, layout at the window's DPI, the banner
+// picture, the tick glyph and the link labels' hints.
+#include "wizard/wizard_window.h"
+
+#include <ole2.h>
+#include <olectl.h>
+
+#include <cstring>
+
+#include "common/product.h"
+#include "common/system.h"
+
+namespace vx {
+
+namespace {
+
+constexpr char kPanelClassName[] = "TVXLitePanel";
+constexpr int kControlIdBase = 1000;
+constexpr int kFrameIdBase = 2000;
+constexpr int kBevel = 1;  // the banner's raised edge, in pixels
+
+// DPI functions of newer Windows versions, looked up at run time so the setup
+// still starts where they are missing.
+template <class Function>
+Function User32Function(const char* name) {
+  FARPROC proc = GetProcAddress(GetModuleHandleA("user32.dll"), name);
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(proc));
+}
+
+UINT WindowDpi(HWND window) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
+  if (getDpiForWindow) {
+    if (UINT dpi = getDpiForWindow(window)) return dpi;
+  }
+  HDC dc = GetDC(window);
+  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
+  if (dc) ReleaseDC(window, dc);
+  return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+void AdjustForDpi(RECT& rect, DWORD style, DWORD exStyle, UINT dpi) {
+  using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  static const auto adjustForDpi = User32Function<AdjustFn>("AdjustWindowRectExForDpi");
+  if (!adjustForDpi || !adjustForDpi(&rect, style, FALSE, exStyle, dpi)) {
+    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+  }
+}
+
+bool IsSizedToText(Kind kind) { return kind == Kind::Label || kind == Kind::Link; }
+
+struct FontSpec {
+  const char* face;
+  int height;  // at 96 dpi
+  int weight;
+  bool underline;
+};
+constexpr FontSpec kFonts[static_cast<size_t>(FontId::Count)] = {
+    {"MS Sans Serif", -11, FW_NORMAL, false}, {"Arial", -11, FW_NORMAL, false},
+    {"Arial", -11, FW_NORMAL, true},          {"Arial", -12, FW_NORMAL, false},
+    {"Arial", -12, FW_NORMAL, true},          {"Arial", -13, FW_BOLD, false},
+};
+
+// The banner picture: a JPEG in the resources, decoded by OLE into a bitmap
+// the window owns.
+HBITMAP LoadJpegResource(HMODULE module, const char* name, SIZE& size) {
+  ResourceBytes bytes = FindResourceBytes(module, name, RT_RCDATA);
+  if (!bytes.data || bytes.size == 0) return nullptr;
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size);
+  if (!memory) return nullptr;
+  if (void* target = GlobalLock(memory)) {
+    memcpy(target, bytes.data, bytes.size);
+    GlobalUnlock(memory);
+  } else {
+    GlobalFree(memory);
+    return nullptr;
+  }
+  ComPtr<IStream> stream;
+  if (FAILED(CreateStreamOnHGlobal(memory, TRUE, stream.put()))) {
+    GlobalFree(memory);
+    return nullptr;
+  }
+  ComPtr<IPicture> picture;
+  if (FAILED(OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size), FALSE, IID_IPicture,
+                            picture.put_void()))) {
+    return nullptr;
+  }
+  SHORT type = PICTYPE_NONE;
+  OLE_HANDLE handle = 0;
+  if (FAILED(picture->get_Type(&type)) || type != PICTYPE_BITMAP ||
+      FAILED(picture->get_Handle(&handle))) {
+    return nullptr;
+  }
+  // The picture object owns its bitmap: keep a copy of our own.
+  HBITMAP copy = static_cast<HBITMAP>(CopyImage(reinterpret_cast<HBITMAP>(
+                                                    static_cast<UINT_PTR>(handle)),
+                                                IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  BITMAP info{};
+  if (!copy || !GetObjectA(copy, sizeof info, &info)) {
+    if (copy) DeleteObject(copy);
+    return nullptr;
+  }
+  size = SIZE{info.bmWidth, info.bmHeight};
+  return copy;
+}
+
+// A button glyph: a bitmap resource whose top-left pixel marks the
+// transparent colour, as a one-image list in full colour.
+HIMAGELIST LoadGlyph(HMODULE module, const char* name) {
+  GdiObject bitmap(LoadImageA(module, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  BITMAP info{};
+  if (!bitmap || !GetObjectA(bitmap.get(), sizeof info, &info)) return nullptr;
+  COLORREF transparent = CLR_NONE;
+  if (HDC memory = CreateCompatibleDC(nullptr)) {
+    HGDIOBJ old = SelectObject(memory, bitmap.get());
+    transparent = GetPixel(memory, 0, 0);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+  }
+  HIMAGELIST list = ImageList_Create(info.bmWidth, info.bmHeight, ILC_COLOR32 | ILC_MASK, 1, 0);
+  if (!list) return nullptr;
+  if (ImageList_AddMasked(list, static_cast<HBITMAP>(bitmap.get()), transparent) < 0) {
+    ImageList_Destroy(list);
+    return nullptr;
+  }
+  return list;
+}
+
+}  // namespace
+
+int TfrmInstVXLite::Scale(int pixels) const {
+  return MulDiv(pixels, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI);
+}
+
+bool TfrmInstVXLite::CreateControls() {
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  for (const ControlSpec& spec : kControls) {
+    HWND parent = spec.parent == Ctl::Window ? hwnd_ : controls_[Index(spec.parent)];
+    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIdBase + Index(spec.id)));
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD exStyle = 0;
+    const char* className = kPanelClassName;
+    switch (spec.kind) {
+      case Kind::Panel:
+        style |= WS_CLIPCHILDREN;
+        exStyle |= WS_EX_CONTROLPARENT;
+        break;
+      case Kind::Group:  // the frame inside paints over the panel: no clipping
+        exStyle |= WS_EX_CONTROLPARENT;
+        break;
+      case Kind::Picture:
+        break;
+      case Kind::Label:
+        className = WC_STATICA;
+        style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+        break;
+      case Kind::WrapLabel:
+        className = WC_STATICA;
+        style |= SS_LEFT | SS_NOPREFIX;
+        break;
+      case Kind::Link:
+        className = WC_STATICA;
+        style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY;
+        break;
+      case Kind::Button:
+        className = WC_BUTTONA;
+        style |= WS_TABSTOP | (spec.id == Ctl::btnNext ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+        break;
+      case Kind::CheckBox:
+        className = WC_BUTTONA;
+        style |= WS_TABSTOP | BS_AUTOCHECKBOX;
+        break;
+      case Kind::Memo:
+        className = WC_EDITA;
+        style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
+        exStyle |= WS_EX_CLIENTEDGE;
+        break;
+      case Kind::Edit:
+        className = WC_EDITA;
+        style |= WS_TABSTOP | ES_AUTOHSCROLL;
+        exStyle |= WS_EX_CLIENTEDGE;
+        break;
+      case Kind::Progress:
+        className = PROGRESS_CLASSA;
+        break;
+    }
+    // Only the page panel of the current page is shown.
+    if (spec.kind == Kind::Panel && spec.parent == Ctl::pnlMain) style &= ~WS_VISIBLE;
+    HWND control = CreateWindowExA(exStyle, className, "", style, spec.left, spec.top,
+                                   spec.width, spec.height, parent, id, instance, this);
+    if (!control) return false;
+    controls_[Index(spec.id)] = control;
+    textColors_[Index(spec.id)] = spec.text;
+    if (spec.kind == Kind::Group) {
+      const auto frameId =
+          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFrameIdBase + Index(spec.id)));
+      HWND frame = CreateWindowExA(0, WC_BUTTONA, "",
+                                   WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0,
+                                   spec.width, spec.height, control, frameId, instance, nullptr);
+      if (!frame) return false;
+      SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      frames_[Index(spec.id)] = frame;
+    }
+  }
+
+  SendMessageA(Control(Ctl::pbarInstall), PBM_SETRANGE32, 0, 100);
+  SendMessageA(Control(Ctl::pbarInstall), PBM_SETSTEP, 1, 0);
+  SendMessageA(Control(Ctl::cboxStart), BM_SETCHECK, BST_CHECKED, 0);
+  SendMessageA(Control(Ctl::edtTarget), EM_LIMITTEXT, MAX_PATH, 0);
+  // The agreement built into the window; LoadEULA replaces it.
+  SetWindowTextA(Control(Ctl::mmEULA), text::kBuiltInAgreement);
+
+  whiteBrush_.reset(CreateSolidBrush(kWhite));
+  bannerBrush_.reset(CreateSolidBrush(kBannerGrey));
+  noteBrush_.reset(CreateSolidBrush(kNoteGrey));
+  memoBrush_.reset(CreateSolidBrush(kMemoGrey));
+
+  tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                             instance, nullptr);
+  LoadPictures();
+  return true;
+}
+
+void TfrmInstVXLite::LoadPictures() {
+  banner_.reset(LoadJpegResource(resources_, kBannerResourceName, bannerSize_));
+  tick_ = LoadGlyph(resources_, kTickGlyphResourceName);
+  iconLarge_ = static_cast<HICON>(LoadImageA(resources_, kIconResourceName, IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXICON),
+                                             GetSystemMetrics(SM_CYICON), 0));
+  iconSmall_ = static_cast<HICON>(LoadImageA(resources_, kIconResourceName, IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), 0));
+  if (iconLarge_) SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(iconLarge_));
+  if (iconSmall_) SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(iconSmall_));
+}
+
+void TfrmInstVXLite::CreateFonts() {
+  for (size_t i = 0; i < fonts_.size(); ++i) {
+    const FontSpec& font = kFonts[i];
+    fonts_[i].reset(CreateFontA(Scale(font.height), 0, 0, 0, font.weight, FALSE, font.underline,
+                                FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, font.face));
+  }
+}
+
+// Everything that depends on the DPI: fonts, the window's size, every
+// control's place and size. Runs at creation and when the window moves to a
+// monitor of another DPI. A dpi of 0 asks the window for its own.
+void TfrmInstVXLite::ApplyDpi(UINT dpi, const RECT* suggested) {
+  dpi_ = dpi ? dpi : WindowDpi(hwnd_);
+  CreateFonts();
+  for (const ControlSpec& spec : kControls) {
+    const auto font = reinterpret_cast<WPARAM>(fonts_[static_cast<size_t>(spec.font)].get());
+    SendMessageA(Control(spec.id), WM_SETFONT, font, FALSE);
+    if (HWND frame = frames_[Index(spec.id)]) SendMessageA(frame, WM_SETFONT, font, FALSE);
+    if (spec.dock == Dock::None) {
+      SetWindowPos(Control(spec.id), nullptr, Scale(spec.left), Scale(spec.top),
+                   Scale(spec.width), Scale(spec.height), SWP_NOZORDER | SWP_NOACTIVATE);
+      if (IsSizedToText(spec.kind)) AutoSize(spec.id);
+    }
+  }
+  if (tooltip_) {
+    SendMessageA(tooltip_, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(fonts_[static_cast<size_t>(FontId::Form)].get()), FALSE);
+  }
+
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_STYLE));
+  const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_EXSTYLE));
+  RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
+  AdjustForDpi(frame, style, exStyle, dpi_);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  int left = 0, top = 0;
+  if (suggested) {
+    left = suggested->left;
+    top = suggested->top;
+  } else {  // centred on the screen's work area
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoA(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+      work = monitor.rcWork;
+    }
+    left = work.left + (work.right - work.left - width) / 2;
+    top = work.top + (work.bottom - work.top - height) / 2;
+  }
+  SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  // The size may not have changed (same DPI): dock the children anyway.
+  LayoutChildren(hwnd_);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+// Docks the children of a container as the table says: top and bottom ones
+// in table order, then the filling one in what is left.
+void TfrmInstVXLite::LayoutChildren(HWND container) {
+  if (!container) return;
+  RECT area{};
+  GetClientRect(container, &area);
+  const RECT client = area;
+  auto place = [](HWND control, int left, int top, int width, int height) {
+    SetWindowPos(control, nullptr, left, top, width > 0 ? width : 0, height > 0 ? height : 0,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  };
+  for (const ControlSpec& spec : kControls) {
+    HWND control = Control(spec.id);
+    if (!control || GetParent(control) != container) continue;
+    const int height = Scale(spec.height);
+    if (spec.dock == Dock::Top) {
+      place(control, area.left, area.top, area.right - area.left, height);
+      area.top += height;
+    } else if (spec.dock == Dock::Bottom) {
+      place(control, area.left, area.bottom - height, area.right - area.left, height);
+      area.bottom -= height;
+    } else if (spec.dock == Dock::Inset) {
+      place(control, client.left + kBevel, client.top + kBevel,
+            client.right - client.left - 2 * kBevel, client.bottom - client.top - 2 * kBevel);
+    }
+  }
+  for (const ControlSpec& spec : kControls) {
+    HWND control = Control(spec.id);
+    if (control && spec.dock == Dock::Fill && GetParent(control) == container) {
+      place(control, area.left, area.top, area.right - area.left, area.bottom - area.top);
+    }
+  }
+  const Ctl id = IdOf(container);
+  if (id != Ctl::Count && frames_[Index(id)]) {
+    place(frames_[Index(id)], 0, 0, client.right, client.bottom);
+  }
+}
+
+// Labels and link labels take the size of their text, as the window's
+// labels do (a link then only reacts over its own text).
+void TfrmInstVXLite::AutoSize(Ctl id) {
+  HWND control = Control(id);
+  if (!control) return;
+  const std::string text = Text(id);
+  HDC dc = GetDC(control);
+  if (!dc) return;
+  HGDIOBJ old = SelectObject(dc, fonts_[static_cast<size_t>(SpecOf(id).font)].get());
+  RECT bounds{0, 0, 0, 0};
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+  if (!text.empty()) {
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &bounds,
+              DT_CALCRECT | DT_NOPREFIX | DT_LEFT | DT_EXPANDTABS);
+  }
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  const int height = bounds.bottom > metrics.tmHeight ? bounds.bottom : metrics.tmHeight;
+  SetWindowPos(control, nullptr, 0, 0, bounds.right, height,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+Ctl TfrmInstVXLite::IdOf(HWND control) const {
+  if (!control) return Ctl::Count;
+  const int id = GetDlgCtrlID(control);
+  size_t index = kControlCount;
+  if (id >= kFrameIdBase && id < kFrameIdBase + static_cast<int>(kControlCount)) {
+    index = static_cast<size_t>(id - kFrameIdBase);
+    if (frames_[index] != control) return Ctl::Count;
+  } else if (id >= kControlIdBase && id < kControlIdBase + static_cast<int>(kControlCount)) {
+    index = static_cast<size_t>(id - kControlIdBase);
+    if (controls_[index] != control) return Ctl::Count;
+  }
+  return index < kControlCount ? static_cast<Ctl>(index) : Ctl::Count;
+}
+
+COLORREF TfrmInstVXLite::BackgroundColor(Ctl id) const {
+  for (int depth = 0; id != Ctl::Count && depth < 8; ++depth) {
+    const ControlSpec& spec = SpecOf(id);
+    if (spec.background != kDefaultColor) return spec.background;
+    if (spec.kind == Kind::Edit) return GetSysColor(COLOR_WINDOW);
+    id = IdOf(GetParent(Control(id)));  // the parent it has now (the banner moves)
+  }
+  return GetSysColor(COLOR_BTNFACE);
+}
+
+HBRUSH TfrmInstVXLite::BackgroundBrush(Ctl id) {
+  const COLORREF color = BackgroundColor(id);
+  if (color == kWhite) return static_cast<HBRUSH>(whiteBrush_.get());
+  if (color == kBannerGrey) return static_cast<HBRUSH>(bannerBrush_.get());
+  if (color == kNoteGrey) return static_cast<HBRUSH>(noteBrush_.get());
+  if (color == kMemoGrey) return static_cast<HBRUSH>(memoBrush_.get());
+  if (color == GetSysColor(COLOR_WINDOW)) return GetSysColorBrush(COLOR_WINDOW);
+  return GetSysColorBrush(COLOR_BTNFACE);
+}
+
+LRESULT TfrmInstVXLite::ControlColors(HWND control, HDC dc) {
+  const Ctl id = IdOf(control);
+  if (id == Ctl::Count) return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+  const COLORREF text = textColors_[Index(id)];
+  ::SetTextColor(dc, text != kDefaultColor ? text : GetSysColor(COLOR_WINDOWTEXT));
+  SetBkColor(dc, BackgroundColor(id));
+  return reinterpret_cast<LRESULT>(BackgroundBrush(id));
+}
+
+void TfrmInstVXLite::PaintPanel(HWND panel, HDC dc) {
+  const Ctl id = IdOf(panel);
+  RECT client{};
+  GetClientRect(panel, &client);
+  if (id == Ctl::Image1 && banner_) {
+    HDC memory = CreateCompatibleDC(dc);
+    if (!memory) return;
+    HGDIOBJ old = SelectObject(memory, banner_.get());
+    // Drawn from the top-left corner at its own size (scaled only with the
+    // DPI, like everything else) and clipped by the picture's box.
+    if (dpi_ == USER_DEFAULT_SCREEN_DPI) {
+      BitBlt(dc, 0, 0, bannerSize_.cx, bannerSize_.cy, memory, 0, 0, SRCCOPY);
+    } else {
+      SetStretchBltMode(dc, HALFTONE);
+      StretchBlt(dc, 0, 0, Scale(bannerSize_.cx), Scale(bannerSize_.cy), memory, 0, 0,
+                 bannerSize_.cx, bannerSize_.cy, SRCCOPY);
+    }
+    SelectObject(memory, old);
+    DeleteDC(memory);
+  } else if (id == Ctl::pnlBanner) {
+    DrawEdge(dc, &client, BDR_RAISEDINNER, BF_RECT);
+  } else if (id == Ctl::pnlButtons) {
+    DrawEdge(dc, &client, EDGE_ETCHED, BF_TOP);
+  }
+}
+
+bool TfrmInstVXLite::SetLinkCursor(HWND control) {
+  const Ctl id = IdOf(control);
+  if (id == Ctl::Count || SpecOf(id).kind != Kind::Link || targets_[Index(id)].empty()) {
+    return false;
+  }
+  SetCursor(LoadCursor(nullptr, IDC_HAND));
+  return true;
+}
+
+void TfrmInstVXLite::AddHint(Ctl link) {
+  if (!tooltip_) return;
+  TTTOOLINFOA tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = GetParent(Control(link));
+  tool.uId = reinterpret_cast<UINT_PTR>(Control(link));
+  tool.lpszText = const_cast<char*>(hints_[Index(link)].c_str());
+  SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+// ---------------------------------------------------------------- small control operations
+
+void TfrmInstVXLite::SetText(Ctl id, const std::string& text) {
+  HWND control = Control(id);
+  if (!control) return;
+  SetWindowTextA(control, text.c_str());
+  if (HWND frame = frames_[Index(id)]) SetWindowTextA(frame, text.c_str());
+  if (IsSizedToText(SpecOf(id).kind)) AutoSize(id);
+}
+
+std::string TfrmInstVXLite::Text(Ctl id) const {
+  HWND control = Control(id);
+  if (!control) return std::string();
+  std::string text(static_cast<size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+  const int length = GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
+  text.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  return text;
+}
+
+void TfrmInstVXLite::SetVisible(Ctl id, bool visible) {
+  if (HWND control = Control(id)) ShowWindow(control, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void TfrmInstVXLite::SetEnabled(Ctl id, bool enabled) {
+  if (HWND control = Control(id)) EnableWindow(control, enabled ? TRUE : FALSE);
+}
+
+bool TfrmInstVXLite::IsChecked(Ctl id) const {
+  return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TfrmInstVXLite::SetTextColor(Ctl id, COLORREF color) {
+  textColors_[Index(id)] = color;
+  if (HWND control = Control(id)) InvalidateRect(control, nullptr, TRUE);
+}
+
+// The tick beside "&Install", five pixels before the text.
+void TfrmInstVXLite::SetNextGlyph(bool shown) {
+  BUTTON_IMAGELIST glyph{};
+  glyph.himl = shown ? tick_ : nullptr;
+  glyph.margin = RECT{0, 0, 5, 0};
+  glyph.uAlign = BUTTON_IMAGELIST_ALIGN_LEFT;
+  SendMessageA(Control(Ctl::btnNext), BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&glyph));
+  InvalidateRect(Control(Ctl::btnNext), nullptr, TRUE);
+}
+
+// After a page change the control that had the keyboard focus may be hidden
+// or disabled: the focus then goes to the first control of the Tab order.
+void TfrmInstVXLite::EnsureFocus() {
+  if (!hwnd_ || !IsWindowVisible(hwnd_)) return;
+  HWND focus = GetFocus();
+  if (focus && IsChild(hwnd_, focus) && IsWindowVisible(focus) && IsWindowEnabled(focus)) return;
+  if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) SetFocus(first);
+}
+
+// ---------------------------------------------------------------- window procedures
+
+LRESULT CALLBACK TfrmInstVXLite::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
+  TfrmInstVXLite* self = nullptr;
+  if (message == WM_NCCREATE) {
+    self = static_cast<TfrmInstVXLite*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    if (self) self->hwnd_ = window;
+  } else {
+    self = reinterpret_cast<TfrmInstVXLite*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  }
+  if (!self || self->hwnd_ != window) return DefWindowProcA(window, message, wParam, lParam);
+  try {
+    return self->HandleMessage(message, wParam, lParam);
+  } catch (...) {  // no failure leaves a handler
+    return 0;
+  }
+}
+
+LRESULT CALLBACK TfrmInstVXLite::PanelProc(HWND panel, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+  TfrmInstVXLite* self = nullptr;
+  if (message == WM_NCCREATE) {
+    self = static_cast<TfrmInstVXLite*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    SetWindowLongPtrA(panel, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<TfrmInstVXLite*>(GetWindowLongPtrA(panel, GWLP_USERDATA));
+  }
+  if (self && self->hwnd_) {
+    try {
+      LRESULT result = 0;
+      if (self->HandlePanelMessage(panel, message, wParam, lParam, result)) return result;
+    } catch (...) {
+      return 0;
+    }
+  }
+  return DefWindowProcA(panel, message, wParam, lParam);
+}
+
+bool TfrmInstVXLite::HandlePanelMessage(HWND panel, UINT message, WPARAM wParam, LPARAM lParam,
+                                        LRESULT& result) {
+  switch (message) {
+    case WM_COMMAND:
+    case WM_NEXTDLGCTL:
+    case DM_GETDEFID:  // the controls' notifications all reach the window
+      result = HandleMessage(message, wParam, lParam);
+      return true;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+      result = ControlColors(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam));
+      return true;
+    case WM_SETCURSOR:
+      if (SetLinkCursor(reinterpret_cast<HWND>(wParam))) {
+        result = TRUE;
+        return true;
+      }
+      return false;
+    case WM_ERASEBKGND: {
+      RECT client{};
+      GetClientRect(panel, &client);
+      FillRect(reinterpret_cast<HDC>(wParam), &client, BackgroundBrush(IdOf(panel)));
+      result = 1;
+      return true;
+    }
+    case WM_PAINT: {
+      PAINTSTRUCT paint{};
+      HDC dc = BeginPaint(panel, &paint);
+      if (dc) PaintPanel(panel, dc);
+      EndPaint(panel, &paint);
+      result = 0;
+      return true;
+    }
+    case WM_SIZE: {
+      LayoutChildren(panel);
+      const Ctl id = IdOf(panel);
+      if (id == Ctl::Panel2 || id == Ctl::Panel4) Panel2Resize();
+      if (id == Ctl::Image1 || id == Ctl::pnlBanner) InvalidateRect(panel, nullptr, TRUE);
+      result = 0;
+      return true;
+    }
+    case WM_CLOSE:  // panels never close (an edit control may ask on Esc)
+      result = 0;
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool TfrmInstVXLite::RegisterClasses() {
+  static bool registered = false;
+  if (registered) return true;
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSEXA wizard{};
+  wizard.cbSize = sizeof wizard;
+  wizard.lpfnWndProc = &TfrmInstVXLite::WindowProc;
+  wizard.hInstance = instance;
+  wizard.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wizard.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wizard.lpszClassName = kWizardClassName;
+  WNDCLASSEXA panel{};
+  panel.cbSize = sizeof panel;
+  panel.lpfnWndProc = &TfrmInstVXLite::PanelProc;
+  panel.hInstance = instance;
+  panel.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  panel.lpszClassName = kPanelClassName;
+  if (!RegisterClassExA(&wizard) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  if (!RegisterClassExA(&panel) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  registered = true;
+  return true;
+}
+
+}  // namespace vx

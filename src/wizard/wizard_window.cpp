@@ -1,0 +1,575 @@
+// The wizard window's behaviour: creation, first show and destruction, the
+// page changes and their set-up, navigation, the cancel and close rules, the
+// folder page and the message loop's keyboard handling.
+#include "wizard/wizard_window.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <string_view>
+
+#include "common/files.h"
+#include "common/product.h"
+#include "common/registry.h"
+#include "common/system.h"
+#include "common/text.h"
+#include "wizard/folder_check.h"
+#include "wizard/format.h"
+
+namespace vx {
+
+namespace {
+
+// Posted to itself by Close: the window goes away once the handler that
+// closed it has returned.
+constexpr UINT kDestroyMessage = WM_APP + 1;
+
+constexpr Ctl kPagePanels[kPageCount] = {Ctl::panel1, Ctl::Panel2, Ctl::Panel3, Ctl::Panel4,
+                                         Ctl::Panel5};
+
+// The agreement's lines, each ended by CR LF as the edit control shows them;
+// lines in the resource may end with CR LF, LF or CR. The text ends at a
+// NUL byte.
+std::string AgreementLines(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size() + bytes.size() / 32);
+  size_t start = 0;
+  const size_t end = std::min(bytes.find('\0'), bytes.size());
+  while (start < end) {
+    size_t stop = start;
+    while (stop < end && bytes[stop] != '\r' && bytes[stop] != '\n') ++stop;
+    text.append(bytes.substr(start, stop - start));
+    text += "\r\n";
+    if (stop < end && bytes[stop] == '\r') ++stop;
+    if (stop < end && bytes[stop] == '\n') ++stop;
+    start = stop;
+  }
+  return text;
+}
+
+}  // namespace
+
+bool IsStepState(int state) {
+  return state == 100 || state == 150 || state == 200 || state == 300 || state == 350 ||
+         state == 400;
+}
+
+bool IsClosableState(int state) {
+  return state == kStateFinished || state == kStateEnded || state == kStateFailed;
+}
+
+// ---------------------------------------------------------------- creation and destruction
+
+TfrmInstVXLite::TfrmInstVXLite(const WizardOptions& options)
+    : options_(options),
+      interaction_(options.interaction ? *options.interaction : DesktopInteraction()),
+      resources_(options.resources ? options.resources : GetModuleHandleA(nullptr)) {
+  textColors_.fill(kDefaultColor);
+}
+
+std::unique_ptr<TfrmInstVXLite> TfrmInstVXLite::Create(const WizardOptions& options) {
+  INITCOMMONCONTROLSEX controls{};
+  controls.dwSize = sizeof controls;
+  controls.dwICC = ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES | ICC_WIN95_CLASSES;
+  InitCommonControlsEx(&controls);
+  if (!RegisterClasses()) return nullptr;
+
+  std::unique_ptr<TfrmInstVXLite> window(new TfrmInstVXLite(options));
+  // Fixed single border, no maximize: the wizard's pages have one size.
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  if (!CreateWindowExA(WS_EX_CONTROLPARENT, kWizardClassName, kWindowCaption, style,
+                       CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr,
+                       nullptr, GetModuleHandleA(nullptr), window.get())) {
+    return nullptr;
+  }
+  // The owner of the shell calls made for the window from now on.
+  SetApplicationWindow(window->hwnd_);
+  if (!window->CreateControls()) return nullptr;
+  window->ApplyDpi(0, nullptr);  // the DPI of the monitor it is on
+  window->FormCreate();
+  return window;
+}
+
+TfrmInstVXLite::~TfrmInstVXLite() {
+  if (hwnd_) DestroyWindow(hwnd_);
+  if (tick_) ImageList_Destroy(tick_);
+  if (iconLarge_) DestroyIcon(iconLarge_);
+  if (iconSmall_) DestroyIcon(iconSmall_);
+}
+
+bool TfrmInstVXLite::IsProductInstalled() const {
+  // Opening the uninstall record's key is enough; closing it is the access
+  // object's business and cannot change the answer.
+  RegistryAccess registry(HKEY_LOCAL_MACHINE, KEY_READ);
+  return registry.OpenKeyReadOnly(kUninstallKey) == ERROR_SUCCESS;
+}
+
+void TfrmInstVXLite::FormCreate() {
+  FInstalled = IsProductInstalled();
+  FOtherSetupWnd = options_.otherSetupWindow;
+  tags_[Index(Ctl::btnNext)] = kNavForward;
+  tags_[Index(Ctl::btnBack)] = kNavBackward;
+  for (int page = 0; page < kPageCount; ++page) tags_[Index(kPagePanels[page])] = (page + 1) * 100;
+  tags_[Index(Ctl::pnlBanner)] = kBannerTag;
+  FPageIndex = 0;
+  FFirstShow = true;
+  pcMainActivePage_ = 0;
+  FJDKList.clear();
+  FWTKList.clear();
+  FFolderList.clear();
+  FFileList.clear();
+  FState = kStateReady;
+  FTotalSize = 0;
+  FInstallDir.clear();
+  InitTexts();
+  // The Java tools are looked for once, here, before the window is shown.
+  BuildJDKList(FJDKList, FFirstJDK);
+  BuildWTKList(FWTKList, FFirstWTK);
+  const std::string programFiles = GetSpecialFolder(CSIDL_PROGRAM_FILES);
+  // Setting the field runs its change handler, which enables btnNext.
+  SetText(Ctl::edtTarget, !programFiles.empty() && FolderExists(programFiles)
+                              ? programFiles + "\\" + kDefaultFolderName
+                              : std::string(kFallbackInstallFolder));
+}
+
+void TfrmInstVXLite::InitTexts() {
+  SetText(Ctl::lblWelcome, text::kWelcome);
+  SetText(Ctl::lblFolder, text::kSelectFolder);
+  SetText(Ctl::btnBrowse, text::kBrowse);
+  SetText(Ctl::lblWait, text::kPleaseWait);
+  SetText(Ctl::btnBack, text::kBack);
+  SetText(Ctl::btnNext, text::kNext);
+  SetText(Ctl::lblCopy, kMakerNoticeLine);
+  SetText(Ctl::lblURL, kMakerWebAddress);
+  targets_[Index(Ctl::lblURL)] = kMakerWebAddress;
+  SetText(Ctl::lblIntro, FormatText(text::kIntroFormat, OwnFileVersion().c_str()));
+  SetText(Ctl::lblOPTIONS, text::kOptions);
+  SetText(Ctl::btnCancel, text::kExit);
+  SetText(Ctl::cbEULA, text::kAcceptEula);
+  SetText(Ctl::cboxStart, text::kRunNow);
+  SetText(Ctl::lblNote, text::kJavaNote);
+  SetText(Ctl::lblJDKUrl, text::kJdkRequirement);
+  SetText(Ctl::lblWTKUrl, text::kWtkRequirement);
+  targets_[Index(Ctl::lblJDKUrl)] = kJdkDownloadAddress;
+  targets_[Index(Ctl::lblWTKUrl)] = kWtkDownloadAddress;
+  for (Ctl link : {Ctl::lblJDKUrl, Ctl::lblWTKUrl}) {
+    hints_[Index(link)] =
+        std::string(text::kLinkHintPrefix) + targets_[Index(link)] + text::kLinkHintSuffix;
+    AddHint(link);
+  }
+  SetText(Ctl::gbNOTE, text::kNoteCaption);
+  SetText(Ctl::lblFile, text::kInitialFileLabel);
+  LoadEULA();
+}
+
+void TfrmInstVXLite::LoadEULA() {
+  try {
+    const ResourceBytes bytes = FindResourceBytes(resources_, kEulaResourceName, RT_RCDATA);
+    if (!bytes.data || bytes.size == 0) return;  // the built-in agreement stays
+    const std::string lines = AgreementLines(std::string_view(bytes.data, bytes.size));
+    if (!lines.empty()) SetText(Ctl::mmEULA, lines);
+  } catch (...) {  // the built-in agreement stays
+  }
+}
+
+void TfrmInstVXLite::Show(int showCommand) {
+  if (!hwnd_) return;
+  ShowWindow(hwnd_, showCommand);
+  FormShow();
+  if (hwnd_) UpdateWindow(hwnd_);
+}
+
+void TfrmInstVXLite::FormShow() {
+  if (!FFirstShow) return;
+  FFirstShow = false;
+  pcMainChange();
+}
+
+void TfrmInstVXLite::FormDestroy() {
+  // The records first, then the lists that held them. Worker objects are
+  // not the window's to destroy.
+  FFirstJDK = nullptr;
+  FFirstWTK = nullptr;
+  FJDKList.clear();
+  FWTKList.clear();
+  FFolderList.clear();
+  FFileList.clear();
+}
+
+// ---------------------------------------------------------------- messages
+
+LRESULT TfrmInstVXLite::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND: {
+      HWND control = reinterpret_cast<HWND>(lParam);
+      if (control) {
+        OnCommand(IdOf(control), HIWORD(wParam));
+      } else if (LOWORD(wParam) == IDCANCEL) {  // Esc, by way of IsDialogMessage
+        OnCommand(Ctl::btnCancel, BN_CLICKED);
+      }
+      return 0;
+    }
+    case DM_GETDEFID:
+      return MAKELRESULT(GetDlgCtrlID(Control(Ctl::btnNext)), DC_HASDEFID);
+    case WM_NEXTDLGCTL: {
+      HWND next = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
+                                 : GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0);
+      if (next) {
+        if (next == Control(Ctl::edtTarget)) SendMessageA(next, EM_SETSEL, 0, -1);
+        SetFocus(next);
+      }
+      return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+      return ControlColors(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam));
+    case WM_SIZE:
+      LayoutChildren(hwnd_);
+      return 0;
+    case WM_DPICHANGED:
+      ApplyDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case WM_ACTIVATE:  // the focus comes back to where it was
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+      } else if (lastFocus_ && IsWindow(lastFocus_) && IsChild(hwnd_, lastFocus_) &&
+                 IsWindowVisible(lastFocus_) && IsWindowEnabled(lastFocus_)) {
+        SetFocus(lastFocus_);
+        return 0;
+      }
+      break;
+    case WM_CLOSE:  // caption button, Alt+F4, system menu
+      if (FormCloseQuery()) {
+        closing_ = true;
+        DestroyWindow(hwnd_);
+      }
+      return 0;
+    case kDestroyMessage:
+      DestroyWindow(hwnd_);
+      return 0;
+    case WM_DESTROY:
+      FormDestroy();
+      return 0;
+    case WM_NCDESTROY:
+      if (ApplicationWindow() == hwnd_) SetApplicationWindow(nullptr);
+      if (tooltip_ && IsWindow(tooltip_)) DestroyWindow(tooltip_);
+      tooltip_ = nullptr;
+      controls_.fill(nullptr);
+      frames_.fill(nullptr);
+      hwnd_ = nullptr;
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcA(hwnd_, message, wParam, lParam);
+}
+
+void TfrmInstVXLite::OnCommand(Ctl id, int code) {
+  if (id == Ctl::Count) return;
+  HWND control = Control(id);
+  // Keyboard paths can name a button that cannot be pressed right now.
+  const Kind kind = SpecOf(id).kind;
+  if ((kind == Kind::Button || kind == Kind::CheckBox) &&
+      (!IsWindowEnabled(control) || !IsWindowVisible(control))) {
+    return;
+  }
+  switch (id) {
+    case Ctl::btnBack:
+    case Ctl::btnNext:
+      if (code == BN_CLICKED) btnNavClick(id);
+      break;
+    case Ctl::btnCancel:
+      if (code == BN_CLICKED) btnCancelClick();
+      break;
+    case Ctl::btnBrowse:
+      if (code == BN_CLICKED) btnBrowseClick();
+      break;
+    case Ctl::cbEULA:
+      if (code == BN_CLICKED) cbEULAClick();
+      break;
+    case Ctl::edtTarget:
+      if (code == EN_CHANGE) edtTargetChange();
+      break;
+    case Ctl::lblURL:
+    case Ctl::lblJDKUrl:
+    case Ctl::lblWTKUrl:
+      if (code == STN_CLICKED) LinkClick(id);
+      break;
+    default:
+      break;
+  }
+}
+
+bool TfrmInstVXLite::TranslateKeys(MSG& message) {
+  if (!hwnd_ || (message.hwnd != hwnd_ && !IsChild(hwnd_, message.hwnd))) return false;
+  if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
+    const Ctl focus = IdOf(GetFocus());
+    const bool onButton = focus != Ctl::Count && SpecOf(focus).kind == Kind::Button;
+    OnCommand(onButton ? focus : Ctl::btnNext, BN_CLICKED);
+    return true;
+  }
+  if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
+    OnCommand(Ctl::btnCancel, BN_CLICKED);
+    return true;
+  }
+  return IsDialogMessageA(hwnd_, &message) != FALSE;
+}
+
+void TfrmInstVXLite::RunMessageLoop() {
+  MSG message;
+  while (hwnd_ && GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (TranslateKeys(message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+// ---------------------------------------------------------------- pages and navigation
+
+void TfrmInstVXLite::pcMainChange() {
+  SetWindowTextA(hwnd_, kWindowCaption);
+  HWND pageArea = Control(Ctl::pnlMain);
+  // Every page panel shown goes back to its page...
+  for (const ControlSpec& spec : kControls) {
+    const int tag = tags_[Index(spec.id)];
+    if (spec.kind == Kind::Panel && tag != 0 && tag != kBannerTag &&
+        GetParent(Control(spec.id)) == pageArea) {
+      ShowWindow(Control(spec.id), SW_HIDE);
+    }
+  }
+  // ...and the one of the active page comes forward, with the banner on top.
+  Ctl shown = Ctl::Count;
+  for (const ControlSpec& spec : kControls) {
+    const int tag = tags_[Index(spec.id)];
+    if (spec.kind == Kind::Panel && tag != kBannerTag && tag == (pcMainActivePage_ + 1) * 100) {
+      shown = spec.id;
+      break;
+    }
+  }
+  if (shown != Ctl::Count) {
+    HWND panel = Control(shown);
+    SetParent(Control(Ctl::pnlBanner), panel);
+    LayoutChildren(panel);
+    ShowWindow(panel, SW_SHOWNA);
+  }
+  SetupPage(shown != Ctl::Count ? tags_[Index(shown)] : kNoPageTag);
+  EnsureFocus();
+}
+
+void TfrmInstVXLite::SetupPage(int tag) {
+  try {
+    if (FOtherSetupWnd) {  // another setup wizard runs: leave without a word
+      FState = kStateEnded;
+      Close();
+      return;
+    }
+    if (FindWindowA(kProductWindowClassName, nullptr) || FInstalled) {
+      BlockWizard();
+      return;
+    }
+    SetVisible(Ctl::btnBack, tag > kPageTagWelcome);
+    switch (tag) {
+      case kPageTagLicence:
+        SetNextGlyph(false);
+        SetChecked(Ctl::cbEULA, false);  // accepted anew every time
+        SetEnabled(Ctl::btnNext, false);
+        SetText(Ctl::btnNext, text::kNext);
+        break;
+      case kPageTagFolder:
+        SetText(Ctl::btnNext, text::kInstall);
+        SetNextGlyph(true);
+        break;
+      case kPageTagProgress:
+        SetEnabled(Ctl::btnNext, false);
+        SetNextGlyph(false);
+        SetEnabled(Ctl::btnBack, false);
+        StartInstall();
+        break;
+      case kPageTagFinish:
+        ShowJavaNote();
+        SetEnabled(Ctl::btnNext, false);
+        SetVisible(Ctl::btnNext, false);
+        SetEnabled(Ctl::btnBack, false);
+        SetVisible(Ctl::btnBack, false);
+        SetNextGlyph(false);
+        SetEnabled(Ctl::btnCancel, true);
+        SetText(Ctl::btnCancel, text::kFinish);
+        SetVisible(Ctl::cboxStart, FileExists(FInstallDir + "\\" + kProductExeName));
+        break;
+      default:
+        SetEnabled(Ctl::btnNext, FPageIndex < kPageCount - 1);
+        SetText(Ctl::btnNext, text::kNext);
+        break;
+    }
+  } catch (...) {  // the wizard stays where it was
+  }
+}
+
+// The product is installed or running: the wizard says so and can only close.
+void TfrmInstVXLite::BlockWizard() {
+  interaction_.ShowBox(hwnd_, FInstalled ? text::kAlreadyInstalled : text::kAlreadyRunning,
+                       BoxKind::Error);
+  SetTextColor(Ctl::lblWelcome, kRed);
+  SetText(Ctl::lblWelcome, text::kCannotProceed);
+  SetVisible(Ctl::lblIntro, false);
+  FState = kStateEnded;
+  SetEnabled(Ctl::btnNext, false);
+  SetVisible(Ctl::btnNext, false);
+  SetEnabled(Ctl::btnBack, false);
+  SetVisible(Ctl::btnBack, false);
+  SetEnabled(Ctl::btnCancel, true);
+  SetText(Ctl::btnCancel, text::kClose);
+}
+
+void TfrmInstVXLite::btnNavClick(Ctl sender) {
+  try {
+    if (SpecOf(sender).kind != Kind::Button) return;
+    const int tag = tags_[Index(sender)];
+    if (tag == kNavForward && !CheckPage()) return;
+    if (tag == kNavForward) {
+      ++FPageIndex;
+    } else if (tag == kNavBackward) {
+      --FPageIndex;
+    } else {
+      return;
+    }
+    if (FPageIndex >= 0 && FPageIndex < kPageCount) pcMainActivePage_ = FPageIndex;
+    SetEnabled(Ctl::btnBack, FPageIndex > 0);
+    SetEnabled(Ctl::btnNext, FPageIndex < kPageCount - 1);
+    pcMainChange();
+  } catch (...) {
+  }
+}
+
+void TfrmInstVXLite::cbEULAClick() { SetEnabled(Ctl::btnNext, IsChecked(Ctl::cbEULA)); }
+
+// Setting a check box by code has the same effect as the user's click.
+void TfrmInstVXLite::SetChecked(Ctl id, bool checked) {
+  SendMessageA(Control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (id == Ctl::cbEULA) cbEULAClick();
+}
+
+void TfrmInstVXLite::btnCancelClick() {
+  const int state = FState;  // the branch is chosen now, whatever arrives meanwhile
+  if (state == kStateReady || IsStepState(state)) {
+    const bool paused = PauseWorker();
+    const int answer = interaction_.ShowBox(hwnd_, text::kAbortQuestion, BoxKind::Confirmation);
+    if (answer != IDYES) {
+      if (paused) ResumeWorker();
+      return;
+    }
+    if (state == kStateReady) {
+      FState = kStateEnded;
+      Close();
+      return;
+    }
+    interaction_.ShowBox(hwnd_, text::kCancelledInfo, BoxKind::Information);
+    if (paused) {
+      RequestWorkerCancel();  // its end leads to the rollback
+      return;
+    }
+    FState = kStateEnded;
+    Close();
+    return;
+  }
+  if (state == kStateFinished) {
+    StartProductIfAsked();
+    Close();
+  } else if (state == kStateEnded || state == kStateFailed) {
+    Close();
+  }
+  // 799 (the rollback runs) and any other state: nothing happens.
+}
+
+bool TfrmInstVXLite::FormCloseQuery() {
+  if (IsClosableState(FState)) return true;
+  btnCancelClick();  // may close the window itself
+  return false;
+}
+
+void TfrmInstVXLite::Close() {
+  if (!hwnd_ || closing_) return;
+  if (!FormCloseQuery()) return;
+  closing_ = true;
+  ShowWindow(hwnd_, SW_HIDE);
+  PostMessageA(hwnd_, kDestroyMessage, 0, 0);
+}
+
+void TfrmInstVXLite::Panel2Resize() {
+  RECT client{};
+  HWND memo = Control(Ctl::mmEULA);
+  HWND bar = Control(Ctl::pbarInstall);
+  if (!memo || !bar) return;
+  RECT box{};
+  GetWindowRect(memo, &box);
+  GetClientRect(Control(Ctl::Panel2), &client);
+  SetWindowPos(memo, nullptr, 0, 0, client.right - Scale(32), box.bottom - box.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  GetWindowRect(bar, &box);
+  GetClientRect(Control(Ctl::gbProgress), &client);
+  SetWindowPos(bar, nullptr, 0, 0, client.right - Scale(16), box.bottom - box.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TfrmInstVXLite::ShowJavaNote() {
+  SetVisible(Ctl::lblJDKUrl, FFirstJDK == nullptr);
+  SetVisible(Ctl::lblWTKUrl, FFirstWTK == nullptr);
+  SetVisible(Ctl::gbNOTE, FFirstJDK == nullptr || FFirstWTK == nullptr);
+}
+
+void TfrmInstVXLite::LinkClick(Ctl link) {
+  const std::string& target = targets_[Index(link)];
+  if (!target.empty()) interaction_.OpenWithShell(nullptr, target);
+}
+
+// ---------------------------------------------------------------- folder page
+
+void TfrmInstVXLite::edtTargetChange() {
+  SetEnabled(Ctl::btnNext, !TrimBlanks(Text(Ctl::edtTarget)).empty());
+}
+
+void TfrmInstVXLite::btnBrowseClick() {
+  std::string folder;
+  if (interaction_.BrowseForFolder(hwnd_, text::kFolderDialogTitle, folder) &&
+      FolderExists(folder)) {
+    SetText(Ctl::edtTarget, folder + "\\" + kDefaultFolderName);
+  }
+}
+
+bool TfrmInstVXLite::CheckPage() {
+  if (FPageIndex != kPageTagFolder / 100 - 1) return true;
+  const std::string field = Text(Ctl::edtTarget);
+  std::string reason;
+  const bool passed = CheckInstallFolder(field, reason);
+  if (!passed) {
+    interaction_.ShowBox(hwnd_, FolderErrorText(TrimBlanks(field), reason), BoxKind::Error);
+  }
+  return passed;
+}
+
+// ---------------------------------------------------------------- install
+
+void TfrmInstVXLite::StartInstall() {
+  SetText(Ctl::gbProgress, text::kExtractingPackage);
+  FInstallDir = NormalizedInstallFolder(Text(Ctl::edtTarget));
+  // The install worker (TVXInstallThread, mode 100, on FFolderList and
+  // FFileList, with FInstallDir and the picked JDK and toolkit) is created
+  // and resumed here; until it is, page 4 stays in state 50 and cancel asks
+  // and closes.
+}
+
+bool TfrmInstVXLite::PauseWorker() { return false; }     // no install worker yet
+bool TfrmInstVXLite::ResumeWorker() { return false; }
+bool TfrmInstVXLite::RequestWorkerCancel() { return false; }
+
+void TfrmInstVXLite::StartProductIfAsked() {
+  const std::string product = FInstallDir + "\\" + kProductExeName;
+  if (FileExists(product) && IsChecked(Ctl::cboxStart)) {
+    interaction_.OpenWithShell(hwnd_, product);
+  }
+}
+
+}  // namespace vx

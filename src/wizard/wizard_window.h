@@ -1,0 +1,209 @@
+// The wizard window TfrmInstVXLite: five pages (welcome, licence, install
+// folder, progress, finish) above a bar of buttons, and the controller that
+// moves between them.
+//
+// Everything here runs on the window's thread. Message boxes, the folder
+// dialog and shell calls go through a WizardInteraction, so test programs
+// create the real window and answer its boxes themselves.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/handles.h"
+#include "javatools/javatools.h"
+#include "wizard/interaction.h"
+#include "wizard/wizard_layout.h"
+
+namespace vx {
+
+// Wizard states (FState).
+inline constexpr int kStateReady = 50;        // pages 1 to 3, page 4 before the first step
+inline constexpr int kStateFinished = 500;    // the install worker ended without cancel
+inline constexpr int kStateEnded = 600;       // nothing left to do
+inline constexpr int kStateFailed = 650;      // the install worker reported an error
+inline constexpr int kStateUndoing = 799;     // the rollback worker runs
+// The install step states 100 ... 400 are the step codes themselves.
+bool IsStepState(int state);     // 100, 150, 200, 300, 350, 400
+bool IsClosableState(int state); // 500, 600, 650
+
+// Page tags of the page panels (page index = tag div 100 - 1), the banner's
+// tag, and the navigation tags of the two navigation buttons.
+inline constexpr int kPageCount = 5;
+inline constexpr int kPageTagWelcome = 100;
+inline constexpr int kPageTagLicence = 200;
+inline constexpr int kPageTagFolder = 300;
+inline constexpr int kPageTagProgress = 400;
+inline constexpr int kPageTagFinish = 500;
+inline constexpr int kNoPageTag = -1;
+inline constexpr int kBannerTag = 2007;
+inline constexpr int kNavForward = 100;
+inline constexpr int kNavBackward = 200;
+
+struct WizardOptions {
+  // A setup wizard window found before this one was created, or null.
+  HWND otherSetupWindow = nullptr;
+  // Boxes, folder dialog and shell calls; null: the real desktop ones.
+  WizardInteraction* interaction = nullptr;
+  // Module holding the licence text, banner, tick glyph and icon; null: the
+  // running executable.
+  HMODULE resources = nullptr;
+};
+
+class TfrmInstVXLite {
+ public:
+  // Creates the window with every control, hidden, and runs FormCreate. Null
+  // when the window cannot be created.
+  static std::unique_ptr<TfrmInstVXLite> Create(const WizardOptions& options);
+  ~TfrmInstVXLite();  // destroys the window if it still exists (no close rule)
+  TfrmInstVXLite(const TfrmInstVXLite&) = delete;
+  TfrmInstVXLite& operator=(const TfrmInstVXLite&) = delete;
+
+  // Shows the window; the first show sets up page 1 (FormShow).
+  void Show(int showCommand = SW_SHOWNORMAL);
+
+  // Keyboard handling for the message loop: Enter presses the focused push
+  // button or else the forward button, Esc the cancel button, and the rest
+  // goes through IsDialogMessage (Tab order, "&" accelerators). True when the
+  // message was used and must not be dispatched.
+  bool TranslateKeys(MSG& message);
+  // Runs the message loop until the window is gone (or WM_QUIT arrives).
+  void RunMessageLoop();
+
+  HWND Handle() const { return hwnd_; }
+  bool IsOpen() const { return hwnd_ != nullptr; }
+  HWND Control(Ctl id) const { return controls_[Index(id)]; }
+  int State() const { return FState; }
+  int PageIndex() const { return FPageIndex; }
+  bool Installed() const { return FInstalled; }
+  const std::string& InstallDir() const { return FInstallDir; }
+  const JdkList& JDKList() const { return FJDKList; }
+  const WtkList& WTKList() const { return FWTKList; }
+  const TSunJDK* FirstJDK() const { return FFirstJDK; }
+  const TMobileWTK* FirstWTK() const { return FFirstWTK; }
+  // Hint (tool tip text) and target address of a link label.
+  const std::string& LinkHint(Ctl link) const { return hints_[Index(link)]; }
+  const std::string& LinkTarget(Ctl link) const { return targets_[Index(link)]; }
+  UINT Dpi() const { return dpi_; }
+
+ private:
+  explicit TfrmInstVXLite(const WizardOptions& options);
+
+  static bool RegisterClasses();
+  static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK PanelProc(HWND, UINT, WPARAM, LPARAM);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // Messages of the container controls that concern the whole window; false
+  // when the panel's default handling applies.
+  bool HandlePanelMessage(HWND panel, UINT message, WPARAM wParam, LPARAM lParam,
+                          LRESULT& result);
+
+  // ---- window and controls (wizard_controls.cpp)
+  bool CreateControls();
+  void CreateFonts();
+  void ApplyDpi(UINT dpi, const RECT* suggested);
+  void LayoutChildren(HWND container);
+  void AutoSize(Ctl id);
+  void LoadPictures();
+  void AddHint(Ctl link);
+  Ctl IdOf(HWND control) const;
+  HBRUSH BackgroundBrush(Ctl id);
+  COLORREF BackgroundColor(Ctl id) const;
+  LRESULT ControlColors(HWND control, HDC dc);
+  void PaintPanel(HWND panel, HDC dc);
+  bool SetLinkCursor(HWND control);
+  int Scale(int pixels) const;
+
+  void SetText(Ctl id, const std::string& text);
+  std::string Text(Ctl id) const;
+  void SetVisible(Ctl id, bool visible);
+  void SetEnabled(Ctl id, bool enabled);
+  bool IsChecked(Ctl id) const;
+  void SetChecked(Ctl id, bool checked);
+  void SetTextColor(Ctl id, COLORREF color);
+  void SetNextGlyph(bool shown);
+  void EnsureFocus();
+
+  // ---- creation, show, destruction
+  void FormCreate();
+  void FormShow();
+  void FormDestroy();
+  bool IsProductInstalled() const;
+  void InitTexts();
+  void LoadEULA();
+
+  // ---- controller
+  void OnCommand(Ctl id, int code);
+  void pcMainChange();
+  void SetupPage(int tag);
+  void BlockWizard();
+  void btnNavClick(Ctl sender);
+  void cbEULAClick();
+  void btnCancelClick();
+  bool FormCloseQuery();
+  void Close();
+  void Panel2Resize();
+  void ShowJavaNote();
+  void LinkClick(Ctl link);
+
+  // ---- folder page
+  void edtTargetChange();
+  void btnBrowseClick();
+  bool CheckPage();
+
+  // ---- install (the worker is started from here)
+  void StartInstall();
+  // The install worker, when it runs: pausing it for the cancel question and
+  // resuming it; and the product start on "&Finish".
+  bool PauseWorker();
+  bool ResumeWorker();
+  bool RequestWorkerCancel();
+  void StartProductIfAsked();
+
+  // ---- fields of the window (see the data model of the wizard)
+  int FState = kStateReady;
+  int FPageIndex = 0;
+  bool FFirstShow = true;
+  bool FInstalled = false;
+  HWND FOtherSetupWnd = nullptr;
+  JdkList FJDKList;
+  WtkList FWTKList;
+  TSunJDK* FFirstJDK = nullptr;    // borrowed from FJDKList
+  TMobileWTK* FFirstWTK = nullptr; // borrowed from FWTKList
+  std::vector<std::string> FFolderList;
+  std::vector<std::string> FFileList;
+  int FTotalSize = 0;
+  std::string FInstallDir;
+
+  // The page container's active page (it is never shown; only the page
+  // panel of its active page is).
+  int pcMainActivePage_ = 0;
+
+  WizardOptions options_;
+  WizardInteraction& interaction_;
+  HMODULE resources_;
+  HWND hwnd_ = nullptr;
+  std::array<HWND, kControlCount> controls_{};
+  std::array<HWND, kControlCount> frames_{};   // group box frames of the groups
+  std::array<int, kControlCount> tags_{};
+  std::array<COLORREF, kControlCount> textColors_{};
+  std::array<std::string, kControlCount> hints_;
+  std::array<std::string, kControlCount> targets_;
+  HWND tooltip_ = nullptr;
+  HWND lastFocus_ = nullptr;
+  UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+  std::array<GdiObject, static_cast<size_t>(FontId::Count)> fonts_;
+  GdiObject whiteBrush_, bannerBrush_, noteBrush_, memoBrush_;
+  GdiObject banner_;          // the banner picture, 574 x 47
+  SIZE bannerSize_{};
+  HIMAGELIST tick_ = nullptr; // the tick glyph of "&Install"
+  HICON iconLarge_ = nullptr, iconSmall_ = nullptr;
+  bool closing_ = false;
+};
+
+}  // namespace vx
