@@ -116,10 +116,14 @@ TEST(SetupPackage, IsEmbeddedWithTheLicenceText) {
   const std::string text(eula.data, eula.size);
   EXPECT_NE(text.find("Kestrova srl"), std::string::npos);
   EXPECT_NE(text.find("Vantorex\x99 LITE"), std::string::npos);  // Windows-1252
-  for (size_t i = 0; i < text.size(); ++i) {  // every line ends with CR LF
-    if (text[i] == '\n') EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << "at " << i;
-    if (text[i] == '\r') EXPECT_TRUE(i + 1 < text.size() && text[i + 1] == '\n') << "at " << i;
+  // Every line ends with CR LF: as many CR as LF, each CR followed by LF.
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), std::count(text.begin(), text.end(), '\n'));
+  size_t pairs = 0;
+  for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) {
+    ++pairs;
   }
+  EXPECT_EQ(pairs, static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
+  EXPECT_TRUE(text.ends_with("\r\n"));
 
 #if VX_SAMPLE_PAYLOAD
   // The setup's reader on the resource as the worker will write it out.
