@@ -174,6 +174,8 @@ class TVXInstallThread {
                              std::vector<TPackItem>& records);
   // Sets a file's last-write time from a packed DOS local date-time; a date
   // of 0 or below, or a file that cannot be opened, leaves it as it is.
+  // (The unpack step dates each file the same way through the handle that
+  // wrote it.)
   static void SetFileDate(const std::string& path, int32_t packedDate);
 
   // 0, or kSettingsFailed when a write failed (the chain stops there).

@@ -1,0 +1,337 @@
+// Install benchmark: runs the install worker's complete install of the
+// package this program carries (the sample product, as the setup carries it)
+// into a fresh folder several times, and prints the median run time, the
+// time of a straight copy of the same bytes, and the process's peak private
+// memory over its idle level.
+//
+// The registry is redirected into a scratch key and the Windows folder is a
+// scratch folder, so a run leaves nothing behind.
+//
+// Usage: vx_install_bench [runs]   (default 5)
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "common/files.h"
+#include "common/handles.h"
+#include "install/install_thread.h"
+
+namespace {
+
+using vx::TVXInstallThread;
+
+double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
+         static_cast<double>(frequency.QuadPart);
+}
+
+LARGE_INTEGER Now() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  size_t n = values.size();
+  return n == 0 ? 0.0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0);
+}
+
+double Mb(size_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+
+// Private (committed, not shared) bytes of this process.
+size_t PrivateBytes() {
+  PROCESS_MEMORY_COUNTERS_EX counters{};
+  counters.cb = sizeof counters;
+  GetProcessMemoryInfo(GetCurrentProcess(),
+                       reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
+  // Wine reports private memory as PagefileUsage and leaves PrivateUsage 0.
+  return std::max<size_t>(counters.PrivateUsage, counters.PagefileUsage);
+}
+
+size_t WindowsPeakPrivateBytes() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+  return counters.PeakPagefileUsage;
+}
+
+// Samples the private bytes every millisecond and keeps the highest value:
+// Wine does not keep a peak of its own.
+class PeakSampler {
+ public:
+  PeakSampler() {
+    thread_.reset(CreateThread(nullptr, 0, &PeakSampler::Entry, this, 0, nullptr));
+  }
+  ~PeakSampler() {
+    stop_ = true;
+    WaitForSingleObject(thread_.get(), INFINITE);
+  }
+  size_t Peak() const { return peak_.load(); }
+
+ private:
+  static DWORD WINAPI Entry(void* self) {
+    auto* sampler = static_cast<PeakSampler*>(self);
+    while (!sampler->stop_) {
+      size_t now = PrivateBytes();
+      if (now > sampler->peak_) sampler->peak_ = now;
+      Sleep(1);
+    }
+    return 0;
+  }
+  std::atomic<bool> stop_{false};
+  std::atomic<size_t> peak_{0};
+  vx::KernelHandle thread_;
+};
+
+// HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT and HKEY_CURRENT_USER redirected into
+// a scratch key for the whole process, removed again at the end.
+class ScratchRegistry {
+ public:
+  ScratchRegistry() {
+    path_ = "Software\\VantorexSetupBench\\run" + std::to_string(GetCurrentProcessId());
+    const char* names[3] = {"\\HKLM", "\\HKCR", "\\HKCU"};
+    for (int i = 0; i < 3; ++i) {
+      RegCreateKeyExA(HKEY_CURRENT_USER, (path_ + names[i]).c_str(), 0, nullptr, 0,
+                      KEY_ALL_ACCESS, nullptr, &keys_[i], nullptr);
+    }
+    ok_ = keys_[0] && keys_[1] && keys_[2] &&
+          RegOverridePredefKey(HKEY_LOCAL_MACHINE, keys_[0]) == ERROR_SUCCESS &&
+          RegOverridePredefKey(HKEY_CLASSES_ROOT, keys_[1]) == ERROR_SUCCESS &&
+          RegOverridePredefKey(HKEY_CURRENT_USER, keys_[2]) == ERROR_SUCCESS;
+  }
+  ~ScratchRegistry() {
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    for (HKEY key : keys_) {
+      if (key) RegCloseKey(key);
+    }
+    RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, path_.c_str());
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  std::string path_;
+  HKEY keys_[3] = {};
+  bool ok_ = false;
+};
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA found{};
+  {
+    vx::FindHandle search(FindFirstFileA((path + "\\*").c_str(), &found));
+    if (search) {
+      do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        std::string child = path + "\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          RemoveTree(child);
+        } else {
+          SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+          DeleteFileA(child.c_str());
+        }
+      } while (FindNextFileA(search.get(), &found));
+    }
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+constexpr char kWindowClass[] = "VxInstallBench";
+std::string g_windowsFolder;
+std::string BenchWindowsFolder() { return g_windowsFolder; }
+
+// Arrival times of the step messages of the run in progress.
+struct StepTimes {
+  LARGE_INTEGER creatingFolders{};
+  LARGE_INTEGER updatingRegistry{};
+};
+StepTimes g_steps;
+
+LRESULT CALLBACK BenchWindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == vx::WM_INST_ENDED) {
+    TVXInstallThread::DeliverCompletion(lParam);
+    return 0;
+  }
+  if (message == vx::WM_INST_STEP) {
+    if (lParam == vx::kStepCreatingFolders) g_steps.creatingFolders = Now();
+    if (lParam == vx::kStepUpdatingRegistry) g_steps.updatingRegistry = Now();
+    return 0;
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// Dispatches messages until the handle is signalled.
+void PumpUntilSignalled(HANDLE handle) {
+  for (;;) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    if (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0) {
+      return;
+    }
+  }
+}
+
+struct RunResult {
+  bool ok = false;
+  double total = 0, extraction = 0, unpack = 0, registry = 0;
+  int32_t packageSize = 0;
+  size_t items = 0;
+  int32_t largestItem = 0;
+  std::vector<std::string> files;    // installed files, in item order
+  std::vector<std::string> folders;  // item folders, in item order
+};
+
+RunResult RunInstall(HWND window, const std::string& folder, const std::string& windows) {
+  RunResult result;
+  std::vector<std::string> folderList, fileList;
+  g_windowsFolder = windows;
+  g_steps = {};
+  int32_t code = -1;
+  {
+    TVXInstallThread worker(true, vx::ModeInstall, window, &folderList, &fileList);
+    worker.InstallFolder = folder;
+    worker.WindowsFolder = windows;
+    worker.QueryWindowsFolder = &BenchWindowsFolder;
+    worker.OnTerminate = [&code](TVXInstallThread& w) { code = w.ResultCode; };
+    LARGE_INTEGER start = Now();
+    if (!worker.Start()) return result;
+    PumpUntilSignalled(worker.ThreadHandle());
+    LARGE_INTEGER end = Now();
+    result.total = Milliseconds(start, end);
+    result.extraction = Milliseconds(start, g_steps.creatingFolders);
+    result.unpack = Milliseconds(g_steps.creatingFolders, g_steps.updatingRegistry);
+    result.registry = Milliseconds(g_steps.updatingRegistry, end);
+    result.packageSize = worker.PackageSize;
+    result.items = worker.Items.size();
+    for (const vx::TPackItem& item : worker.Items) {
+      result.largestItem = std::max(result.largestItem, item.Size);
+      result.files.push_back(item.FileName);
+      std::string itemFolder = item.FileName.substr(0, item.FileName.find_last_of('\\'));
+      if (result.folders.empty() || result.folders.back() != itemFolder) {
+        result.folders.push_back(itemFolder);
+      }
+    }
+  }
+  result.ok = code == vx::kInstallOk;
+  return result;
+}
+
+// The same files copied with CopyFileA into a fresh folder, folders created
+// on the way: what a plain copy of the installed bytes costs here.
+double StraightCopy(const RunResult& source, const std::string& from, const std::string& to) {
+  LARGE_INTEGER start = Now();
+  for (const std::string& folder : source.folders) {
+    vx::CreateFolderPath(to + folder.substr(from.size()));
+  }
+  for (const std::string& file : source.files) {
+    CopyFileA(file.c_str(), (to + file.substr(from.size())).c_str(), FALSE);
+  }
+  return Milliseconds(start, Now());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  char tempPath[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, tempPath);
+  const std::string root = std::string(tempPath) + "vx_install_bench_" +
+                           std::to_string(GetCurrentProcessId());
+  CreateDirectoryA(root.c_str(), nullptr);
+
+  ScratchRegistry registry;
+  if (!registry.ok()) {
+    std::printf("install bench: cannot redirect the registry\n");
+    return 1;
+  }
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = &BenchWindowProcedure;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = kWindowClass;
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowExA(0, kWindowClass, "bench", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (!window) {
+    std::printf("install bench: cannot create the message window\n");
+    return 1;
+  }
+
+  PeakSampler sampler;
+  Sleep(50);
+  const size_t idle = PrivateBytes();
+
+  std::vector<double> totals, extractions, unpacks, registries, copies;
+  RunResult first;
+  for (int run = 0; run < runs; ++run) {
+    const std::string folder = root + "\\run" + std::to_string(run) + "\\VantorexLite";
+    const std::string windows = root + "\\windows" + std::to_string(run);
+    CreateDirectoryA((root + "\\run" + std::to_string(run)).c_str(), nullptr);
+    CreateDirectoryA(windows.c_str(), nullptr);
+    RunResult result = RunInstall(window, folder, windows);
+    if (!result.ok) {
+      std::printf("install bench: run %d failed\n", run + 1);
+      return 1;
+    }
+    totals.push_back(result.total);
+    extractions.push_back(result.extraction);
+    unpacks.push_back(result.unpack);
+    registries.push_back(result.registry);
+    if (run == 0) {
+      first = result;
+      // Put the uninstall program back so the tree holds every item: the
+      // source of the straight copies.
+      for (const std::string& file : first.files) {
+        if (!vx::FileExists(file)) {
+          std::string name = file.substr(file.find_last_of('\\'));
+          MoveFileA((windows + name).c_str(), file.c_str());
+        }
+      }
+    } else {
+      RemoveTree(root + "\\run" + std::to_string(run));
+    }
+    RemoveTree(windows);
+    // The baseline right after each run, so both see the same machine load.
+    const std::string target = root + "\\copy" + std::to_string(run);
+    copies.push_back(StraightCopy(first, root + "\\run0\\VantorexLite", target));
+    RemoveTree(target);
+    std::printf("run %d: %.0f ms (extraction %.0f, unpacking %.0f, registry and log %.0f); "
+                "straight copy %.0f ms\n",
+                run + 1, result.total, result.extraction, result.unpack, result.registry,
+                copies.back());
+  }
+  const size_t peak = sampler.Peak();
+  RemoveTree(root);
+
+  const size_t limit = static_cast<size_t>(first.largestItem) + 8u * 1024 * 1024;
+  std::printf("\npackage: %d bytes, %zu items, largest item %d bytes; %d runs (%s build)\n",
+              first.packageSize, first.items, first.largestItem, runs,
+              sizeof(void*) == 4 ? "32-bit" : "64-bit");
+  std::printf("worker install, median: %.0f ms (extraction %.0f, unpacking %.0f, registry and "
+              "log %.0f)\n",
+              Median(totals), Median(extractions), Median(unpacks), Median(registries));
+  std::printf("straight copy of the same files (CopyFileA), median: %.0f ms; unpacking takes "
+              "%.1f times as long\n",
+              Median(copies), Median(unpacks) / std::max(Median(copies), 0.001));
+  std::printf("private memory: idle %.1f MB, peak %.1f MB, peak over idle %.1f MB "
+              "(target: largest item + 8 MB = %.1f MB): %s\n",
+              Mb(idle), Mb(peak), Mb(peak - std::min(peak, idle)), Mb(limit),
+              peak - std::min(peak, idle) <= limit ? "within" : "OVER");
+  if (size_t windowsPeak = WindowsPeakPrivateBytes(); windowsPeak > peak) {
+    std::printf("(the system's own peak private bytes: %.1f MB)\n", Mb(windowsPeak));
+  }
+  return 0;
+}
