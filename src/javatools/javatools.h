@@ -67,8 +67,8 @@ class TMobileWTK {
   static void ListDevices(const std::string& folder, std::vector<std::string>* devices);
 
   int32_t Status = 0;
-  std::string Version;  // the registry subkey name, e.g. "2.5.2_01"
-  std::string Root;     // the toolkit folder ("InstallDir")
+  std::string Version;       // the registry subkey name, e.g. "2.5.2_01"
+  std::string Root;          // the toolkit folder ("InstallDir")
   int32_t DeviceState1 = 0;  // reset whenever the device list is rebuilt
   int32_t DeviceState2 = 0;
   // Device profile names; present exactly when the first validation passed.

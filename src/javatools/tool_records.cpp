@@ -5,6 +5,7 @@
 #include "common/handles.h"
 #include "common/product.h"
 #include "common/text.h"
+#include "javatools/device_entry.h"
 #include "javatools/javatools.h"
 
 namespace vx {
@@ -27,16 +28,22 @@ bool ToolFileExists(const std::string& folder, const char* relative) {
   return !folder.empty() && FileFoundByName(folder + relative);
 }
 
-// A device profile is a plain subfolder (no attribute bit besides the
-// directory bit, size 0) that holds a ".properties" file of its own name.
+// A device profile is a plain subfolder that holds a ".properties" file of
+// its own name.
 bool IsDeviceProfile(const std::string& devicesFolder, const WIN32_FIND_DATAA& entry) {
-  if (entry.dwFileAttributes != FILE_ATTRIBUTE_DIRECTORY || entry.nFileSizeLow != 0) return false;
-  const std::string name = entry.cFileName;
-  if (name == "." || name == "..") return false;
-  return FileFoundByName(devicesFolder + name + "\\" + name + kWtkDeviceProfileExtension);
+  const std::string_view name = entry.cFileName;
+  if (!IsDeviceFolderEntry(entry.dwFileAttributes, entry.nFileSizeLow, name)) return false;
+  std::string properties = devicesFolder;
+  properties.append(name).append("\\").append(name).append(kWtkDeviceProfileExtension);
+  return FileFoundByName(properties);
 }
 
 }  // namespace
+
+bool IsDeviceFolderEntry(uint32_t attributes, uint32_t sizeLow, std::string_view name) {
+  // Exactly the directory bit: the test is on the whole word, not on one bit.
+  return attributes == FILE_ATTRIBUTE_DIRECTORY && sizeLow == 0 && name != "." && name != "..";
+}
 
 TSunJDK::TSunJDK(std::string_view version, std::string_view home)
     : Status(kJavaToolUsable), Version(TrimBlanks(version)), Home(TrimBlanks(home)) {
