@@ -1,0 +1,348 @@
+#include "uninstall_steps.h"
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <utility>
+
+#include "common/files.h"
+#include "common/handles.h"
+#include "common/product.h"
+#include "common/registry.h"
+#include "common/system.h"
+#include "common/text.h"
+#include "program_support.h"
+
+namespace vx::programs {
+
+namespace {
+
+constexpr char kLogPrefix[] = "Id_";
+constexpr size_t kLogPrefixLength = sizeof kLogPrefix - 1;
+constexpr DWORD kProfileLimit = 1u << 24;    // no log line is anywhere near this long
+constexpr DWORD kParentWaitMs = 60000;       // the uninstall ends right after starting us
+constexpr int kDeleteAttempts = 50;          // the ended program's file may stay locked briefly
+constexpr DWORD kDeleteRetryMs = 100;
+
+// One profile text: a value, or with a null key the section's key names
+// separated by NULs. Grows the buffer until the text fits.
+std::string ProfileText(const char* section, const char* key, const std::string& file) {
+  std::string buffer(1024, '\0');
+  for (;;) {
+    DWORD size = static_cast<DWORD>(buffer.size());
+    DWORD got = GetPrivateProfileStringA(section, key, "", buffer.data(), size, file.c_str());
+    DWORD truncatedAt = key ? size - 1 : size - 2;
+    if (got < truncatedAt || size >= kProfileLimit) {
+      buffer.resize(std::min(got, size));
+      return buffer;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+// A whole decimal number, optionally negative; nothing else on the line.
+bool ParseCount(const std::string& text, long long& value) {
+  std::string trimmed = TrimBlanks(text);
+  if (trimmed.empty()) return false;
+  char* end = nullptr;
+  value = std::strtoll(trimmed.c_str(), &end, 10);
+  return end && *end == '\0';
+}
+
+// The index of a key "Id_<n>" written without leading zeros; -1 otherwise.
+long long EntryIndex(const std::string& key) {
+  if (key.size() <= kLogPrefixLength ||
+      !SamePath(key.substr(0, kLogPrefixLength), kLogPrefix)) {
+    return -1;
+  }
+  std::string digits = key.substr(kLogPrefixLength);
+  if (digits.size() > 18 || (digits.size() > 1 && digits[0] == '0') ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return -1;
+  }
+  return std::strtoll(digits.c_str(), nullptr, 10);
+}
+
+// The entries of one section with an index up to the count "Document" gives
+// for it, in index order. The section's key names are read once and only the
+// keys present are looked up, so a damaged count cannot make this slow.
+std::vector<std::string> ReadLogSection(const std::string& file, const char* section,
+                                        InstallLog& log) {
+  long long highest = 0;
+  bool counted = ParseCount(ProfileText("Document", section, file), highest);
+  if (!counted) {
+    log.uncounted.push_back(section);
+    highest = INT64_MAX;
+  }
+  std::vector<std::pair<long long, std::string>> entries;
+  std::string names = ProfileText(section, nullptr, file);
+  for (size_t start = 0; start < names.size();) {
+    size_t end = names.find('\0', start);
+    if (end == std::string::npos) end = names.size();
+    std::string key = names.substr(start, end - start);
+    start = end + 1;
+    long long index = EntryIndex(key);
+    if (index < 0 || index > highest) continue;  // not an entry, or one above the count
+    std::string value = TrimBlanks(ProfileText(section, key.c_str(), file));
+    if (!value.empty()) entries.emplace_back(index, std::move(value));
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  // The same key twice (or in two spellings) is one entry.
+  entries.erase(std::unique(entries.begin(), entries.end(),
+                            [](const auto& a, const auto& b) { return a.first == b.first; }),
+                entries.end());
+  if (counted && highest >= 0) {
+    log.missingEntries += highest + 1 - static_cast<long long>(entries.size());
+  }
+  std::vector<std::string> paths;
+  paths.reserve(entries.size());
+  for (auto& entry : entries) paths.push_back(std::move(entry.second));
+  return paths;
+}
+
+bool IsGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// Deletes a file if it is there; a read-only file is made writable first, as
+// the user asked for the product to go. Reports a file that stays.
+void DeleteIfPresent(const std::string& path, UninstallReport& report) {
+  if (DeleteFileA(path.c_str())) return;
+  DWORD error = GetLastError();
+  if (IsGone(error)) return;
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+      SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+    if (DeleteFileA(path.c_str())) return;
+    error = GetLastError();
+  }
+  report.Left(text::kUninstallFileLeft, path, error);
+}
+
+// Removes an empty folder; a folder that still holds something is kept.
+void RemoveFolderIfEmpty(const std::string& path, UninstallReport& report) {
+  if (!FolderExists(path) || RemoveDirectoryA(path.c_str())) return;
+  DWORD error = GetLastError();
+  if (error == ERROR_DIR_NOT_EMPTY) {
+    report.Note(text::kUninstallFolderKept, path);
+  } else if (!IsGone(error)) {
+    report.Left(text::kUninstallFolderLeft, path, error);
+  }
+}
+
+bool Allowed(const std::string& installFolder, const std::string& path, UninstallReport& report) {
+  if (installFolder.empty() || IsInsideFolder(installFolder, path)) return true;
+  report.Left(text::kUninstallOutside, path);
+  return false;
+}
+
+// A folder the setup chose between: the first when it exists, else the fallback.
+std::string PreferredFolder(int csidl, int fallbackCsidl) {
+  std::string folder = GetSpecialFolder(csidl);
+  return FolderExists(folder) ? folder : GetSpecialFolder(fallbackCsidl);
+}
+
+std::string RootName(HKEY root) {
+  if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE\\";
+  if (root == HKEY_CLASSES_ROOT) return "HKEY_CLASSES_ROOT\\";
+  return "HKEY_CURRENT_USER\\";
+}
+
+std::string TempFolder() {
+  char buffer[MAX_PATH + 1] = {};
+  DWORD length = GetTempPathA(sizeof buffer, buffer);
+  return (length == 0 || length >= sizeof buffer) ? std::string() : std::string(buffer, length);
+}
+
+}  // namespace
+
+void UninstallReport::Left(const char* what, const std::string& item, DWORD error) {
+  lines_.push_back(what + item + ErrorSuffix(error));
+  incomplete_ = true;
+}
+
+void UninstallReport::Left(const char* what, const std::string& item) {
+  lines_.push_back(what + item);
+  incomplete_ = true;
+}
+
+void UninstallReport::Note(const char* what, const std::string& item) {
+  lines_.push_back(what + item);
+}
+
+std::string FindInstallLog(const std::string& programFolder) {
+  std::string windows = WindowsFolder();
+  if (!windows.empty() && FileExists(windows + kLogFileInWindows)) {
+    return windows + kLogFileInWindows;
+  }
+  if (!programFolder.empty() && FileExists(programFolder + kLogFileInInstallFolder)) {
+    return programFolder + kLogFileInInstallFolder;
+  }
+  return std::string();
+}
+
+InstallLog ReadInstallLog(const std::string& path) {
+  InstallLog log;
+  log.path = path;
+  log.folders = ReadLogSection(path, "Folders", log);
+  log.files = ReadLogSection(path, "Files", log);
+  return log;
+}
+
+std::string RecordedInstallFolder() {
+  RegistryAccess registry(HKEY_LOCAL_MACHINE, KEY_READ);
+  DWORD type = REG_NONE;
+  std::string data;
+  if (registry.OpenKeyReadOnly(kUninstallKey) != ERROR_SUCCESS ||
+      registry.ReadValue("InstallLocation", type, data) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    return std::string();
+  }
+  std::string folder = TrimBlanks(data.substr(0, data.find('\0')));
+  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  return folder;
+}
+
+void RemoveLoggedFiles(const InstallLog& log, const std::string& installFolder,
+                       const std::string& keep, UninstallReport& report) {
+  for (const std::string& file : log.files) {
+    if (!keep.empty() && SamePath(file, keep)) continue;
+    if (Allowed(installFolder, file, report)) DeleteIfPresent(file, report);
+  }
+}
+
+void RemoveLoggedFolders(const InstallLog& log, const std::string& installFolder,
+                         const std::string& keep, UninstallReport& report) {
+  for (auto folder = log.folders.rbegin(); folder != log.folders.rend(); ++folder) {
+    if (!keep.empty() && SamePath(*folder, keep)) continue;
+    if (Allowed(installFolder, *folder, report)) RemoveFolderIfEmpty(*folder, report);
+  }
+}
+
+LONG DeleteRegistryTree(HKEY root, const std::string& path) {
+  RegKey key;
+  LONG rc = OpenRegistryKey(root, path, KEY_ALL_ACCESS, key);
+  if (rc == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+  if (rc != ERROR_SUCCESS) return rc;
+  rc = RegDeleteTreeA(key.get(), nullptr);  // subkeys and values
+  key.reset();
+  if (rc != ERROR_SUCCESS) return rc;
+  // RegDeleteKeyExA, not RegDeleteKeyA: the view flag must reach the deletion.
+  rc = RegDeleteKeyExA(root, path.c_str(), WithProductView(root, 0), 0);
+  return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
+}
+
+void RemoveSetupRegistryKeys(UninstallReport& report) {
+  const std::string explorerEntry = std::string(kExplorerFileExtsKey) + "\\" + kProjectExtension;
+  const std::pair<HKEY, std::string> keys[] = {
+      {HKEY_CLASSES_ROOT, kUninstallGuid},
+      {HKEY_CLASSES_ROOT, kProjectExtension},
+      {HKEY_CLASSES_ROOT, kApplicationsKey},
+      {HKEY_CLASSES_ROOT, std::string("Applications\\") + kLauncherExeName},
+      {HKEY_LOCAL_MACHINE, kUninstallKey},
+      {HKEY_LOCAL_MACHINE, kSettingsKeys[1]},  // the product's key with all its subkeys
+      {HKEY_CURRENT_USER, explorerEntry},
+  };
+  for (const auto& [root, path] : keys) {
+    LONG rc = DeleteRegistryTree(root, path);
+    if (rc != ERROR_SUCCESS) report.Left(text::kUninstallKeyLeft, RootName(root) + path, rc);
+  }
+  // The maker's key may hold other products: it goes only when nothing is left in it.
+  RegKey maker;
+  DWORD subkeys = 0;
+  DWORD values = 0;
+  if (OpenRegistryKey(HKEY_LOCAL_MACHINE, kSettingsKeys[0], KEY_READ, maker) == ERROR_SUCCESS &&
+      RegQueryInfoKeyA(maker.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                       nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+      subkeys == 0 && values == 0) {
+    maker.reset();
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeys[0], WithProductView(HKEY_LOCAL_MACHINE, 0),
+                    0);
+  }
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
+void RemoveShortcuts(UninstallReport& report) {
+  const std::string link = std::string("\\") + kLinkName + ".lnk";
+  std::string programs = PreferredFolder(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS);
+  std::string group = programs.empty() ? std::string() : programs + "\\" + kProgramGroupName;
+  std::string appData = GetSpecialFolder(CSIDL_APPDATA);
+  std::string commonAppData = GetSpecialFolder(CSIDL_COMMON_APPDATA);
+  const std::string folders[] = {
+      group,
+      PreferredFolder(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOP),
+      appData.empty() ? std::string() : appData + kQuickLaunchSubpath,
+      commonAppData.empty() ? std::string() : commonAppData + kQuickLaunchSubpath,
+  };
+  for (const std::string& folder : folders) {
+    if (!folder.empty()) DeleteIfPresent(folder + link, report);
+  }
+  if (!group.empty()) RemoveFolderIfEmpty(group, report);
+}
+
+bool StartSelfRemoval(const std::string& ownPath, const std::string& folder,
+                      UninstallReport& report) {
+  std::string temp = TempFolder();
+  char copy[MAX_PATH + 1] = {};
+  if (!temp.empty() && GetTempFileNameA(temp.c_str(), "vxu", 0, copy) &&
+      CopyFileA(ownPath.c_str(), copy, FALSE)) {
+    HANDLE self = nullptr;
+    if (DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
+                        SYNCHRONIZE, TRUE, 0)) {
+      KernelHandle inheritable(self);
+      std::string commandLine = std::string("\"") + copy + "\" " + kSelfRemovalSwitch + " " +
+                                std::to_string(reinterpret_cast<uintptr_t>(self)) + " \"" +
+                                ownPath + "\"";
+      if (!folder.empty()) commandLine += " \"" + folder + "\"";
+      STARTUPINFOA startup{};
+      startup.cb = sizeof startup;
+      PROCESS_INFORMATION process{};
+      if (CreateProcessA(copy, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                         temp.c_str(), &startup, &process)) {
+        KernelHandle thread(process.hThread);
+        KernelHandle helper(process.hProcess);
+        return true;
+      }
+    }
+    DeleteFileA(copy);
+  }
+  // No helper: Windows deletes the file (and then the emptied folder) when it restarts.
+  if (MoveFileExA(ownPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+    if (!folder.empty()) MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    report.Note(text::kUninstallSelfLeft, ownPath);
+  } else {
+    report.Left(text::kUninstallFileLeft, ownPath, GetLastError());
+  }
+  return false;
+}
+
+int RunSelfRemovalHelper(const std::vector<std::string>& arguments) {
+  if (arguments.size() < 2) return 1;
+  const std::string& file = arguments[1];
+  // Only ever the uninstall program's own file.
+  if (!SamePath(NameOf(file), kUninstallExeName)) return 1;
+  HANDLE parent = reinterpret_cast<HANDLE>(
+      static_cast<uintptr_t>(std::strtoull(arguments[0].c_str(), nullptr, 10)));
+  if (parent) {
+    KernelHandle owner(parent);
+    WaitForSingleObject(owner.get(), kParentWaitMs);
+  }
+  bool deleted = false;
+  for (int attempt = 0; attempt < kDeleteAttempts && !deleted; ++attempt) {
+    deleted = DeleteFileA(file.c_str()) || IsGone(GetLastError());
+    if (!deleted) Sleep(kDeleteRetryMs);
+  }
+  if (!deleted) MoveFileExA(file.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  if (arguments.size() > 2 && !arguments[2].empty() && !RemoveDirectoryA(arguments[2].c_str()) &&
+      !deleted) {
+    MoveFileExA(arguments[2].c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
+  // This temporary copy cannot delete itself while it runs: Windows removes
+  // it when it restarts.
+  MoveFileExA(OwnPath().c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  return deleted ? 0 : 1;
+}
+
+}  // namespace vx::programs

@@ -1,0 +1,111 @@
+// The product's main program, reduced to what the setup depends on: a main
+// window of the class the setup looks for, showing where the program runs
+// from, the settings the setup wrote and the project it was asked to open.
+// A project path arrives on the command line or, from the launcher, in a
+// WM_COPYDATA message.
+#include <windows.h>
+
+#include <string>
+
+#include "common/product.h"
+#include "product_view.h"
+#include "program_support.h"
+
+namespace {
+
+using namespace vx;
+using namespace vx::programs;
+
+constexpr DWORD kMaxProjectPathBytes = 32768;
+
+struct MainWindow {
+  std::string folder;
+  HWND view = nullptr;
+};
+
+void ShowProject(const MainWindow& state, const std::string& project) {
+  SetWindowTextA(state.view, DescribeProduct(state.folder, project).c_str());
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* state = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_NCCREATE: {
+      auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+      SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+      break;
+    }
+    case WM_SIZE:
+      if (state && state->view) {
+        MoveWindow(state->view, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+      }
+      return 0;
+    case WM_SETFOCUS:
+      if (state && state->view) SetFocus(state->view);
+      return 0;
+    case WM_COPYDATA: {
+      // A project handed over by the launcher: show it and come to the front.
+      auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+      if (!state || !data || data->dwData != kOpenProjectDataCode || !data->lpData ||
+          data->cbData == 0 || data->cbData > kMaxProjectPathBytes) {
+        return FALSE;
+      }
+      std::string path(static_cast<const char*>(data->lpData), data->cbData);
+      path.resize(path.find('\0') == std::string::npos ? path.size() : path.find('\0'));
+      ShowProject(*state, path);
+      if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+      SetForegroundWindow(window);
+      return TRUE;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  MainWindow state;
+  state.folder = FolderOf(OwnPath());
+  std::string project = SingleArgument(ArgumentsAfterProgram(GetCommandLineA()));
+
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = MainWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  windowClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszClassName = kProductWindowClassName;
+  if (!RegisterClassExA(&windowClass)) return 1;
+
+  HWND window = CreateWindowExA(0, kProductWindowClassName, kProductTitle, WS_OVERLAPPEDWINDOW,
+                                CW_USEDEFAULT, CW_USEDEFAULT, 720, 480, nullptr, nullptr,
+                                instance, &state);
+  if (!window) return 1;
+  state.view = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
+                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
+                                   ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL,
+                               0, 0, 0, 0, window, nullptr, instance, nullptr);
+  if (!state.view) {
+    DestroyWindow(window);
+    return 1;
+  }
+  SendMessageA(state.view, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)),
+               FALSE);
+  ShowProject(state, project);
+  RECT client{};
+  GetClientRect(window, &client);
+  MoveWindow(state.view, 0, 0, client.right, client.bottom, FALSE);
+  ShowWindow(window, showCommand);
+  UpdateWindow(window);
+
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
