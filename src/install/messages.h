@@ -21,8 +21,9 @@ inline constexpr UINT WM_INST_STEP = 5031;
 // Posted by the worker's destructor. wParam 0, lParam 0.
 inline constexpr UINT WM_INST_FREED = 5033;
 // Posted by the worker when unpacking fails; the worker is halted for good
-// afterwards. wParam: the negative code; lParam: index of the item being
-// processed (0 before the copy loop).
+// afterwards. wParam: the negative code (read it as
+// static_cast<int32_t>(wParam)); lParam: index of the item being processed
+// (0 before the copy loop).
 inline constexpr UINT WM_INST_ERROR = 5034;
 // Posted by the window to itself from its completion callback.
 // wParam: the worker's Mode; lParam: its ResultCode.

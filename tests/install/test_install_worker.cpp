@@ -521,6 +521,18 @@ TEST_F(InstallWorkerTest, DestroyingAWorkerEndsItsThreadWithoutACallback) {
   EXPECT_FALSE(TVXInstallThread::DeliverCompletion(0));
 }
 
+TEST_F(InstallWorkerTest, CompletionCallbackMayDestroyItsWorker) {
+  auto* worker = MakeWorker(150, nullptr).release();
+  bool destroyed = false;
+  worker->OnTerminate = [&destroyed](TVXInstallThread& w) {
+    delete &w;
+    destroyed = true;
+  };
+  ASSERT_TRUE(worker->Start());
+  ASSERT_TRUE(PumpUntil([&] { return destroyed; }));
+  EXPECT_TRUE(PumpUntil([&] { return !Only(WM_INST_FREED).empty(); }));
+}
+
 // ------------------------------------------------------------ helpers of the steps
 
 TEST(ParseItemLines, KeepsValidRecordsOnly) {
