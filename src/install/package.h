@@ -28,7 +28,7 @@ inline constexpr char kItemLineEnd = '|';              // closes a record
 inline constexpr char kItemFieldSeparator[] = ", ";    // what the builder writes
 
 // ---------------------------------------------------------------- result codes
-// ReadItemListOffset: L itself (> 0), or one of these.
+// ReadItemListOffset: L as header line 2 gives it, or one of these.
 inline constexpr int32_t kListOffsetNoFile = 0;        // the package file does not exist
 inline constexpr int32_t kListOffsetUnreadable = -1;   // header too short or line 2 no number
 
