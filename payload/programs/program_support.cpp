@@ -1,5 +1,7 @@
 #include "program_support.h"
 
+#include <algorithm>
+
 #include "common/product.h"
 #include "common/text.h"
 
@@ -77,6 +79,11 @@ bool SamePath(const std::string& a, const std::string& b) {
   return a.size() == b.size() &&
          CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
                         b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+bool ContainsPath(const std::vector<std::string>& paths, const std::string& path) {
+  return std::any_of(paths.begin(), paths.end(),
+                     [&](const std::string& entry) { return SamePath(entry, path); });
 }
 
 namespace {

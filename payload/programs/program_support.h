@@ -27,6 +27,8 @@ std::string SingleArgument(std::string_view arguments);
 
 // Case-insensitive comparison of two paths or names (Windows-1252).
 bool SamePath(const std::string& a, const std::string& b);
+// True when the list holds the path (compared as SamePath does).
+bool ContainsPath(const std::vector<std::string>& paths, const std::string& path);
 // True when path lies inside folder (or is the folder), after both have been
 // made absolute and normalised, so ".." cannot climb out.
 bool IsInsideFolder(const std::string& folder, const std::string& path);

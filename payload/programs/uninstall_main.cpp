@@ -10,7 +10,6 @@
 //                                 tells the outcome
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -37,11 +36,6 @@ bool HoldsOnly(const std::string& folder, const std::string& name) {
     if (entry != "." && entry != ".." && !SamePath(entry, name)) return false;
   } while (FindNextFileA(search.get(), &found));
   return true;
-}
-
-bool Contains(const std::vector<std::string>& paths, const std::string& path) {
-  return std::any_of(paths.begin(), paths.end(),
-                     [&](const std::string& entry) { return SamePath(entry, path); });
 }
 
 void Uninstall(const std::string& ownPath, UninstallReport& report) {
@@ -73,10 +67,10 @@ void Uninstall(const std::string& ownPath, UninstallReport& report) {
 
   // This program's own file goes last, through the self-removal: the setup's
   // copy in the Windows folder, or the install folder's file the log names.
-  const bool ownFileLogged = Contains(log.files, ownPath);
+  const bool ownFileLogged = ContainsPath(log.files, ownPath);
   const bool removeSelf = inWindowsFolder || ownFileLogged;
   const std::string ownLoggedFolder =
-      ownFileLogged && Contains(log.folders, ownFolder) ? ownFolder : std::string();
+      ownFileLogged && ContainsPath(log.folders, ownFolder) ? ownFolder : std::string();
 
   RemoveLoggedFiles(log, installFolder, removeSelf ? ownPath : std::string(), report);
   RemoveLoggedFolders(log, installFolder, ownLoggedFolder, report);
@@ -124,7 +118,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (!arguments.empty() && SamePath(arguments[0], kSelfRemovalSwitch)) {
     return RunSelfRemovalHelper({arguments.begin() + 1, arguments.end()});
   }
-  const bool silent = Contains(arguments, kSilentSwitch);
+  const bool silent = ContainsPath(arguments, kSilentSwitch);
 
   // A current folder cannot be removed: work from one the uninstall keeps.
   std::string windows = WindowsFolder();

@@ -19,8 +19,7 @@ namespace vx::programs {
 
 namespace {
 
-constexpr char kLogPrefix[] = "Id_";
-constexpr size_t kLogPrefixLength = sizeof kLogPrefix - 1;
+constexpr size_t kLogPrefixLength = sizeof kLogEntryPrefix - 1;
 constexpr DWORD kProfileLimit = 1u << 24;    // no log line is anywhere near this long
 constexpr DWORD kParentWaitMs = 60000;       // the uninstall ends right after starting us
 constexpr int kDeleteAttempts = 50;          // the ended program's file may stay locked briefly
@@ -54,7 +53,7 @@ bool ParseCount(const std::string& text, long long& value) {
 // The index of a key "Id_<n>" written without leading zeros; -1 otherwise.
 long long EntryIndex(const std::string& key) {
   if (key.size() <= kLogPrefixLength ||
-      !SamePath(key.substr(0, kLogPrefixLength), kLogPrefix)) {
+      !SamePath(key.substr(0, kLogPrefixLength), kLogEntryPrefix)) {
     return -1;
   }
   std::string digits = key.substr(kLogPrefixLength);
@@ -71,7 +70,7 @@ long long EntryIndex(const std::string& key) {
 std::vector<std::string> ReadLogSection(const std::string& file, const char* section,
                                         InstallLog& log) {
   long long highest = 0;
-  bool counted = ParseCount(ProfileText("Document", section, file), highest);
+  bool counted = ParseCount(ProfileText(kLogSectionDocument, section, file), highest);
   if (!counted) {
     log.uncounted.push_back(section);
     highest = INT64_MAX;
@@ -122,14 +121,18 @@ void DeleteIfPresent(const std::string& path, UninstallReport& report) {
 }
 
 // Removes an empty folder; a folder that still holds something is kept.
-void RemoveFolderIfEmpty(const std::string& path, UninstallReport& report) {
-  if (!FolderExists(path) || RemoveDirectoryA(path.c_str())) return;
+// True when the folder is gone.
+bool RemoveFolderIfEmpty(const std::string& path, UninstallReport& report) {
+  if (!FolderExists(path) || RemoveDirectoryA(path.c_str())) return true;
   DWORD error = GetLastError();
   if (error == ERROR_DIR_NOT_EMPTY) {
     report.Note(text::kUninstallFolderKept, path);
-  } else if (!IsGone(error)) {
+  } else if (IsGone(error)) {
+    return true;
+  } else {
     report.Left(text::kUninstallFolderLeft, path, error);
   }
+  return false;
 }
 
 bool Allowed(const std::string& installFolder, const std::string& path, UninstallReport& report) {
@@ -186,8 +189,8 @@ std::string FindInstallLog(const std::string& programFolder) {
 InstallLog ReadInstallLog(const std::string& path) {
   InstallLog log;
   log.path = path;
-  log.folders = ReadLogSection(path, "Folders", log);
-  log.files = ReadLogSection(path, "Files", log);
+  log.folders = ReadLogSection(path, kLogSectionFolders, log);
+  log.files = ReadLogSection(path, kLogSectionFiles, log);
   return log;
 }
 
@@ -217,7 +220,18 @@ void RemoveLoggedFolders(const InstallLog& log, const std::string& installFolder
                          const std::string& keep, UninstallReport& report) {
   for (auto folder = log.folders.rbegin(); folder != log.folders.rend(); ++folder) {
     if (!keep.empty() && SamePath(*folder, keep)) continue;
-    if (Allowed(installFolder, *folder, report)) RemoveFolderIfEmpty(*folder, report);
+    if (!Allowed(installFolder, *folder, report) || !RemoveFolderIfEmpty(*folder, report) ||
+        installFolder.empty()) {
+      continue;
+    }
+    // The log names only the folders the setup asked for, not the ones it
+    // made on the way as their parents: those go as well once empty, up to
+    // the install folder or a logged folder, which has its own turn.
+    std::string parent = FolderOf(*folder);
+    while (IsInsideFolder(installFolder, parent) && !SamePath(parent, installFolder) &&
+           !ContainsPath(log.folders, parent) && RemoveDirectoryA(parent.c_str())) {
+      parent = FolderOf(parent);
+    }
   }
 }
 
@@ -237,10 +251,10 @@ LONG DeleteRegistryTree(HKEY root, const std::string& path) {
 void RemoveSetupRegistryKeys(UninstallReport& report) {
   const std::string explorerEntry = std::string(kExplorerFileExtsKey) + "\\" + kProjectExtension;
   const std::pair<HKEY, std::string> keys[] = {
-      {HKEY_CLASSES_ROOT, kUninstallGuid},
+      {HKEY_CLASSES_ROOT, kClassIdKey},
       {HKEY_CLASSES_ROOT, kProjectExtension},
       {HKEY_CLASSES_ROOT, kApplicationsKey},
-      {HKEY_CLASSES_ROOT, std::string("Applications\\") + kLauncherExeName},
+      {HKEY_CLASSES_ROOT, kLauncherApplicationsKey},
       {HKEY_LOCAL_MACHINE, kUninstallKey},
       {HKEY_LOCAL_MACHINE, kSettingsKeys[1]},  // the product's key with all its subkeys
       {HKEY_CURRENT_USER, explorerEntry},

@@ -20,11 +20,27 @@ constexpr DWORD kMaxProjectPathBytes = 32768;
 
 struct MainWindow {
   std::string folder;
+  HWND window = nullptr;
   HWND view = nullptr;
 };
 
-void ShowProject(const MainWindow& state, const std::string& project) {
-  SetWindowTextA(state.view, DescribeProduct(state.folder, project).c_str());
+// Shows the text in a read-only edit control made for it. The control is made
+// anew with its text rather than given a new one: the 32-bit edit control of
+// Wine's WoW64 mode faults when its text changes after creation.
+bool ShowProject(MainWindow& state, const std::string& project) {
+  RECT client{};
+  GetClientRect(state.window, &client);
+  HWND view = CreateWindowExA(
+      WS_EX_CLIENTEDGE, "EDIT", DescribeProduct(state.folder, project).c_str(),
+      WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
+          ES_AUTOVSCROLL | ES_AUTOHSCROLL,
+      0, 0, client.right, client.bottom, state.window, nullptr,
+      reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(state.window, GWLP_HINSTANCE)), nullptr);
+  if (!view) return false;
+  SendMessageA(view, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)), FALSE);
+  if (state.view) DestroyWindow(state.view);
+  state.view = view;
+  return true;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -52,7 +68,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       }
       std::string path(static_cast<const char*>(data->lpData), data->cbData);
       path.resize(path.find('\0') == std::string::npos ? path.size() : path.find('\0'));
-      ShowProject(*state, path);
+      if (!ShowProject(*state, path)) return FALSE;
       if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
       SetForegroundWindow(window);
       return TRUE;
@@ -85,20 +101,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
                                 CW_USEDEFAULT, CW_USEDEFAULT, 720, 480, nullptr, nullptr,
                                 instance, &state);
   if (!window) return 1;
-  state.view = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
-                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
-                                   ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL,
-                               0, 0, 0, 0, window, nullptr, instance, nullptr);
-  if (!state.view) {
+  state.window = window;
+  if (!ShowProject(state, project)) {
     DestroyWindow(window);
     return 1;
   }
-  SendMessageA(state.view, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)),
-               FALSE);
-  ShowProject(state, project);
-  RECT client{};
-  GetClientRect(window, &client);
-  MoveWindow(state.view, 0, 0, client.right, client.bottom, FALSE);
   ShowWindow(window, showCommand);
   UpdateWindow(window);
 

@@ -225,8 +225,8 @@ inline constexpr char kCannotCreateFormat[] = "Folder \"%s\" cannot be created";
 // program the uninstall record names.
 inline constexpr char kProductTitle[] = "Vantorex\x99 Lite";
 // Settings the main program shows, from kSettingsKeys[kSettingsKeySystem].
-inline constexpr const char* kShownSettingNames[5] = {"OpenProject", "JavaHome", "JavaVersion",
-                                                      "RootWTK", "WTKVersion"};
+inline constexpr const char* kShownSettingNames[5] = {
+    "OpenProject", kSettingJavaHome, kSettingJavaVersion, kSettingRootWtk, kSettingWtkVersion};
 // WM_COPYDATA code with which the launcher hands a project path to the
 // running main program ("VX5P").
 inline constexpr unsigned long kOpenProjectDataCode = 0x56583550UL;

@@ -62,6 +62,17 @@ std::vector<RegistryEntry> SetupEntries(const std::string& folder, const std::st
   };
 }
 
+// The top keys of what the setup writes to the registry.
+std::vector<std::pair<HKEY, std::string>> SetupRootKeys() {
+  return {
+      {HKEY_CLASSES_ROOT, kProjectExtension},
+      {HKEY_CLASSES_ROOT, kApplicationsKey},
+      {HKEY_CURRENT_USER, std::string(kExplorerFileExtsKey) + "\\" + kProjectExtension},
+      {HKEY_LOCAL_MACHINE, kSettingsKeys[1]},
+      {HKEY_LOCAL_MACHINE, kUninstallKey},
+  };
+}
+
 // Every key the entries name, and the setup's keys above them that only it
 // creates: what the uninstall must leave no trace of.
 std::vector<std::pair<HKEY, std::string>> SetupKeys(const std::vector<RegistryEntry>& entries) {
@@ -101,6 +112,64 @@ std::string PreferredFolder(int csidl, int fallback) {
 
 }  // namespace
 
+SetupShortcuts::~SetupShortcuts() {
+  for (const std::string& link : links_) DeleteFileA(link.c_str());
+  if (!programGroup_.empty()) RemoveDirectoryA(programGroup_.c_str());
+  if (!quickLaunchMade_.empty()) RemoveDirectoryA(quickLaunchMade_.c_str());
+}
+
+AssertionResult SetupShortcuts::Create(const std::string& installFolder) {
+  programGroup_ = PreferredFolder(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS) + "\\" + kProgramGroupName;
+  std::string quickLaunch = GetSpecialFolder(CSIDL_APPDATA) + kQuickLaunchSubpath;
+  if (!FolderExists(quickLaunch)) {
+    if (!CreateFolderPath(quickLaunch).value_or(false)) return AssertionFailure() << quickLaunch;
+    quickLaunchMade_ = quickLaunch;
+  }
+  CreateDirectoryA(programGroup_.c_str(), nullptr);
+  const std::string linkName = std::string("\\") + kLinkName + ".lnk";
+  links_ = {programGroup_ + linkName,
+            PreferredFolder(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOP) + linkName,
+            quickLaunch + linkName};
+  for (const std::string& link : links_) {
+    if (!MakeLink(installFolder + "\\" + kProductExeName, link)) {
+      return AssertionFailure() << "link " << link;
+    }
+  }
+  return AssertionSuccess();
+}
+
+AssertionResult SetupShortcuts::Gone() const {
+  for (const std::string& link : links_) {
+    if (GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      return AssertionFailure() << "still there: " << link;
+    }
+  }
+  if (FolderExists(programGroup_)) return AssertionFailure() << "still there: " << programGroup_;
+  return AssertionSuccess();
+}
+
+AssertionResult SetupKeysGone() {
+  for (const auto& [root, key] : SetupRootKeys()) {
+    if (KeyExists(root, key)) return AssertionFailure() << "still there: " << key;
+  }
+  return AssertionSuccess();
+}
+
+void RemoveSetupTraces() {
+  for (const auto& [root, key] : SetupRootKeys()) programs::DeleteRegistryTree(root, key);
+  RegKey maker;
+  if (OpenRegistryKey(HKEY_LOCAL_MACHINE, kSettingsKeys[0], KEY_READ, maker) == ERROR_SUCCESS) {
+    DWORD subkeys = 1;
+    RegQueryInfoKeyA(maker.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+                     nullptr, nullptr, nullptr, nullptr);
+    maker.reset();
+    if (subkeys == 0) programs::DeleteRegistryTree(HKEY_LOCAL_MACHINE, kSettingsKeys[0]);
+  }
+  const std::string windows = WindowsFolder();
+  DeleteFileA((windows + kLogFileInWindows).c_str());
+  DeleteFileA((windows + "\\" + kUninstallExeName).c_str());
+}
+
 bool KeyExists(HKEY root, const std::string& path) {
   RegKey key;
   return OpenRegistryKey(root, path, KEY_READ, key) == ERROR_SUCCESS;
@@ -111,17 +180,7 @@ InstalledLayout::InstalledLayout(std::string installFolder)
 
 InstalledLayout::~InstalledLayout() {
   for (const auto& [root, key] : SetupKeys(entries_)) programs::DeleteRegistryTree(root, key);
-  RegKey maker;
-  if (OpenRegistryKey(HKEY_LOCAL_MACHINE, kSettingsKeys[0], KEY_READ, maker) == ERROR_SUCCESS) {
-    DWORD subkeys = 1;
-    RegQueryInfoKeyA(maker.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
-                     nullptr, nullptr, nullptr, nullptr);
-    maker.reset();
-    if (subkeys == 0) programs::DeleteRegistryTree(HKEY_LOCAL_MACHINE, kSettingsKeys[0]);
-  }
-  for (const std::string& link : links_) DeleteFileA(link.c_str());
-  if (!programGroup_.empty()) RemoveDirectoryA(programGroup_.c_str());
-  if (!quickLaunchMade_.empty()) RemoveDirectoryA(quickLaunchMade_.c_str());
+  RemoveSetupTraces();
   if (!logPath_.empty()) DeleteFileA(logPath_.c_str());
   if (!uninstallProgram_.empty()) DeleteFileA(uninstallProgram_.c_str());
   RemoveTree(installFolder_);
@@ -130,14 +189,16 @@ InstalledLayout::~InstalledLayout() {
 AssertionResult InstalledLayout::Create(bool logInWindowsFolder) {
   const std::string& f = installFolder_;
   const std::string windows = WindowsFolder();
-  folders_ = {f, f + "\\Help", f + "\\Projects", f + "\\Projects\\Demo"};
+  // "Projects\\Compiled" is made only as the parent of a folder the unpack
+  // step asked for, so the log does not name it.
+  folders_ = {f, f + "\\Help", f + "\\Projects", f + "\\Projects\\Compiled\\Demo"};
   for (const std::string& folder : folders_) {
-    if (!CreateDirectoryA(folder.c_str(), nullptr)) return AssertionFailure() << "folder " << folder;
+    if (!CreateFolderPath(folder).value_or(false)) return AssertionFailure() << "folder " << folder;
   }
   const std::string installedUninstaller = f + "\\UninstallVXLite.exe";
   files_ = {f + "\\vxlite.exe",           f + "\\vxlancelite.exe",
             installedUninstaller,         f + "\\Help\\vxlite.chm",
-            f + "\\Projects\\Demo\\demo.vx5", f + "\\" + kReopenIniName};
+            f + "\\Projects\\Compiled\\Demo\\demo.jar", f + "\\" + kReopenIniName};
   for (const std::string& file : files_) {
     const std::string name = file.substr(file.find_last_of('\\') + 1);
     bool made = name.size() > 4 && name.substr(name.size() - 4) == ".exe"
@@ -164,22 +225,8 @@ AssertionResult InstalledLayout::Create(bool logInWindowsFolder) {
     if (!WriteEntry(entry)) return AssertionFailure() << "registry " << entry.key << " " << entry.name;
   }
 
-  // Shortcuts where the setup puts them: the all-users programs menu and
-  // desktop exist in this prefix; the user's Quick Launch folder is made.
-  programGroup_ = PreferredFolder(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS) + "\\" + kProgramGroupName;
-  std::string quickLaunch = GetSpecialFolder(CSIDL_APPDATA) + kQuickLaunchSubpath;
-  if (!FolderExists(quickLaunch)) {
-    if (!CreateFolderPath(quickLaunch).value_or(false)) return AssertionFailure() << quickLaunch;
-    quickLaunchMade_ = quickLaunch;
-  }
-  CreateDirectoryA(programGroup_.c_str(), nullptr);
-  const std::string linkName = std::string("\\") + kLinkName + ".lnk";
-  links_ = {programGroup_ + linkName,
-            PreferredFolder(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOP) + linkName,
-            quickLaunch + linkName};
-  for (const std::string& link : links_) {
-    if (!MakeLink(f + "\\vxlite.exe", link)) return AssertionFailure() << "link " << link;
-  }
+  AssertionResult links = shortcuts_.Create(f);
+  if (!links) return links;
 
   // The log as the worker writes it: counts, then folders, then files.
   const char* log = logPath_.c_str();

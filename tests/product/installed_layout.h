@@ -23,6 +23,36 @@ struct RegistryEntry {
   bool isNumber = false;  // REG_DWORD 0 or 1 from value
 };
 
+// The shortcuts the wizard makes after an install, where it makes them: the
+// all-users programs menu and desktop exist in this prefix; the user's Quick
+// Launch folder is made for them. Removed again when the object goes.
+class SetupShortcuts {
+ public:
+  SetupShortcuts() = default;
+  ~SetupShortcuts();
+  SetupShortcuts(const SetupShortcuts&) = delete;
+  SetupShortcuts& operator=(const SetupShortcuts&) = delete;
+
+  ::testing::AssertionResult Create(const std::string& installFolder);
+  const std::vector<std::string>& Links() const { return links_; }
+  const std::string& ProgramGroup() const { return programGroup_; }
+  // The links and the program group folder are gone.
+  ::testing::AssertionResult Gone() const;
+
+ private:
+  std::vector<std::string> links_;
+  std::string programGroup_;
+  std::string quickLaunchMade_;  // a Quick Launch folder made here
+};
+
+// The setup's registry keys (HKEY_LOCAL_MACHINE in the product's view), each
+// checked as the wizard checks the uninstall record: opened for reading.
+::testing::AssertionResult SetupKeysGone();
+
+// Removes what an install leaves in the prefix's registry and Windows folder
+// (the maker's key only when nothing else is in it).
+void RemoveSetupTraces();
+
 class InstalledLayout {
  public:
   // installFolder: created by Create (it is the first logged folder).
@@ -44,8 +74,7 @@ class InstalledLayout {
   const std::vector<std::string>& LoggedFolders() const { return folders_; }
   const std::vector<std::string>& LoggedFiles() const { return files_; }
   const std::vector<RegistryEntry>& Entries() const { return entries_; }
-  const std::vector<std::string>& Links() const { return links_; }
-  const std::string& ProgramGroup() const { return programGroup_; }
+  const SetupShortcuts& Shortcuts() const { return shortcuts_; }
 
   // Failures of the checks below name what is still there (or gone).
   ::testing::AssertionResult RegistryGone() const;
@@ -59,9 +88,7 @@ class InstalledLayout {
   std::vector<std::string> folders_;
   std::vector<std::string> files_;
   std::vector<RegistryEntry> entries_;
-  std::vector<std::string> links_;
-  std::string programGroup_;
-  std::string quickLaunchMade_;  // a Quick Launch folder this layout created
+  SetupShortcuts shortcuts_;
 };
 
 // True when a key can be opened for reading (HKEY_LOCAL_MACHINE in the

@@ -74,8 +74,8 @@ TEST_F(UninstallTest, SilentRunRemovesWhatTheSetupLeftAndKeepsTheUsersFiles) {
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));  // the setup may run again
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kMakerSibling));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kExplorerFileExtsKey));
-  for (const std::string& link : layout_.Links()) EXPECT_FALSE(Exists(link)) << link;
-  EXPECT_FALSE(Exists(layout_.ProgramGroup()));
+  EXPECT_FALSE(Exists(layout_.InstallFolder() + "\\Projects\\Compiled"));  // made as a parent
+  EXPECT_TRUE(layout_.Shortcuts().Gone());
   EXPECT_FALSE(Exists(layout_.LogPath()));
   EXPECT_TRUE(WaitUntilGone(layout_.UninstallProgram(), kSelfRemovalMs));
 }
@@ -89,7 +89,7 @@ TEST_F(UninstallTest, DecliningTheQuestionTouchesNothing) {
   EXPECT_TRUE(FileExists(layout_.LoggedFiles()[0]));
   EXPECT_TRUE(FileExists(layout_.LogPath()));
   EXPECT_TRUE(FileExists(layout_.UninstallProgram()));
-  for (const std::string& link : layout_.Links()) EXPECT_TRUE(FileExists(link)) << link;
+  for (const std::string& link : layout_.Shortcuts().Links()) EXPECT_TRUE(FileExists(link)) << link;
 }
 
 TEST_F(UninstallTest, PartialLogRemovesWhatItNamesAndReportsTheRest) {
@@ -145,7 +145,7 @@ TEST_F(UninstallTest, MissingLogLeavesTheFilesAndSaysSo) {
     }
   }
   EXPECT_TRUE(layout_.RegistryGone());
-  for (const std::string& link : layout_.Links()) EXPECT_FALSE(Exists(link)) << link;
+  EXPECT_TRUE(layout_.Shortcuts().Gone());
   EXPECT_TRUE(WaitUntilGone(layout_.UninstallProgram(), kSelfRemovalMs));
 }
 
