@@ -17,6 +17,18 @@ using namespace vx;
 using namespace vx::programs;
 
 constexpr DWORD kMaxProjectPathBytes = 32768;
+constexpr wchar_t kMainWindowClass[] = L"TKesVXMainMDIFrm";  // kProductWindowClassName
+static_assert(sizeof kMainWindowClass / sizeof(wchar_t) == sizeof kProductWindowClassName);
+
+// The window's texts are Windows-1252. The main window is a Unicode window
+// given its title already converted: Wine's WoW64 mode garbles a non-ASCII
+// title passed to a 32-bit CreateWindowExA.
+std::wstring Wide(const std::string& text) {
+  int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
 
 struct MainWindow {
   std::string folder;
@@ -35,7 +47,7 @@ bool ShowProject(MainWindow& state, const std::string& project) {
       WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
           ES_AUTOVSCROLL | ES_AUTOHSCROLL,
       0, 0, client.right, client.bottom, state.window, nullptr,
-      reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(state.window, GWLP_HINSTANCE)), nullptr);
+      reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(state.window, GWLP_HINSTANCE)), nullptr);
   if (!view) return false;
   SendMessageA(view, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)), FALSE);
   if (state.view) DestroyWindow(state.view);
@@ -44,11 +56,11 @@ bool ShowProject(MainWindow& state, const std::string& project) {
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* state = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* state = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   switch (message) {
     case WM_NCCREATE: {
-      auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-      SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+      auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
       break;
     }
     case WM_SIZE:
@@ -77,7 +89,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       PostQuitMessage(0);
       return 0;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace
@@ -87,19 +99,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   state.folder = FolderOf(OwnPath());
   std::string project = SingleArgument(ArgumentsAfterProgram(GetCommandLineA()));
 
-  WNDCLASSEXA windowClass{};
+  WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = MainWindowProc;
   windowClass.hInstance = instance;
   windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
   windowClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  windowClass.lpszClassName = kProductWindowClassName;
-  if (!RegisterClassExA(&windowClass)) return 1;
+  windowClass.lpszClassName = kMainWindowClass;
+  if (!RegisterClassExW(&windowClass)) return 1;
 
-  HWND window = CreateWindowExA(0, kProductWindowClassName, kProductTitle, WS_OVERLAPPEDWINDOW,
-                                CW_USEDEFAULT, CW_USEDEFAULT, 720, 480, nullptr, nullptr,
-                                instance, &state);
+  HWND window = CreateWindowExW(0, kMainWindowClass, Wide(kProductTitle).c_str(),
+                                WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 720, 480,
+                                nullptr, nullptr, instance, &state);
   if (!window) return 1;
   state.window = window;
   if (!ShowProject(state, project)) {
@@ -110,9 +122,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   UpdateWindow(window);
 
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
   return static_cast<int>(message.wParam);
 }

@@ -80,18 +80,31 @@ HWND WaitForWindow(const char* className, DWORD processId, DWORD timeoutMs) {
 }
 
 std::string WindowText(HWND window) {
+  // Read as UTF-16 and turned into Windows-1252 here: in Wine's WoW64 mode a
+  // 32-bit WM_GETTEXT in its ANSI form hands back UTF-8.
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
     return std::string();
   }
-  std::string text(length + 1, '\0');
+  std::wstring wide(length + 1, L'\0');
   DWORD_PTR got = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, wide.size(), reinterpret_cast<LPARAM>(wide.data()),
                            SMTO_ABORTIFHUNG, 5000, &got)) {
     return std::string();
   }
-  text.resize(std::min<size_t>(got, length));
+  wide.resize(std::min<size_t>(got, length));
+  int size = WideCharToMultiByte(1252, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                 nullptr, nullptr);
+  std::string text(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(1252, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
+                      nullptr, nullptr);
   return text;
+}
+
+bool WindowsUnderWow64Wine() {
+  BOOL wow64 = FALSE;
+  return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr &&
+         IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
 std::string AnswerMessageBox(DWORD processId, int button, DWORD timeoutMs) {

@@ -33,8 +33,14 @@ bool WaitForExit(const StartedProgram& started, DWORD timeoutMs, DWORD& exitCode
 // Polls until a top-level window of the class exists (of that process, when
 // processId is not 0); null on timeout.
 HWND WaitForWindow(const char* className, DWORD processId, DWORD timeoutMs);
-// The text of a window of any process (WM_GETTEXT, so it works across processes).
+// The text of a window of any process (WM_GETTEXT, so it works across
+// processes), in Windows-1252.
 std::string WindowText(HWND window);
+
+// True for a 32-bit program in Wine's WoW64 mode, where edit controls that
+// change their text crash inside Wine's 32-bit gdi32 (ScriptStringAnalyse,
+// page fault reading address 0x68). The setup wizard's window does that.
+bool WindowsUnderWow64Wine();
 
 // Waits for a message box of the process, returns its text and clicks the
 // button (IDYES, IDNO, IDOK). Empty text when no box came.
