@@ -288,6 +288,16 @@ void TfrmInstVXLite::ApplyDpi(UINT dpi, const RECT* suggested) {
     top = work.top + (work.bottom - work.top - height) / 2;
   }
   SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  // The frame the system really draws may differ from the computed one (a
+  // frame not scaled for this DPI): the client area is what must fit.
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  const int extraWidth = Scale(kClientWidth) - client.right;
+  const int extraHeight = Scale(kClientHeight) - client.bottom;
+  if (extraWidth || extraHeight) {
+    SetWindowPos(hwnd_, nullptr, 0, 0, width + extraWidth, height + extraHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   // The size may not have changed (same DPI): dock the children anyway.
   LayoutChildren(hwnd_);
   InvalidateRect(hwnd_, nullptr, TRUE);

@@ -1,0 +1,1 @@
+// A resource-only module for the licence tests; it has no code to run.

@@ -1,0 +1,197 @@
+// The install folder checks: the decision from a table of Windows' answers,
+// and the real check on real folders and drives of the Wine prefix.
+#include <gtest/gtest.h>
+
+#include "common/files.h"
+#include "fixtures.h"
+#include "wizard/folder_check.h"
+#include "wizard_test_support.h"
+
+namespace vx {
+namespace {
+
+constexpr uint64_t kMB = 1024 * 1024;
+
+struct DecisionCase {
+  const char* name;
+  const char* folder;
+  UINT driveType;
+  FreeSpaceAnswer freeSpace;
+  bool creatable;
+  bool passes;
+  const char* reason;
+};
+
+// Test names show the row's name, not its bytes.
+void PrintTo(const DecisionCase& row, std::ostream* out) { *out << row.name; }
+
+const FreeSpaceAnswer kPlenty{true, 500 * kMB, 0};
+
+// clang-format off
+const DecisionCase kDecisions[] = {
+  {"NoDrive",          "VantorexLite",                 DRIVE_FIXED,       kPlenty, true,  false, "\"VantorexLite\" is invalid path."},
+  {"UncPath",          "\\\\server\\share\\VantorexLite", DRIVE_REMOTE,   kPlenty, true,  false, "\"\\\\server\\share\\VantorexLite\" is invalid path."},
+  {"ForwardSlash",     "D:/Apps",                      DRIVE_FIXED,       kPlenty, true,  false, "\"D:/Apps\" is invalid path."},
+  {"TypeUnknown",      "D:\\Apps",                     DRIVE_UNKNOWN,     kPlenty, true,  false, "The drive type cannot be determined."},
+  {"TypeNoRoot",       "D:\\Apps",                     DRIVE_NO_ROOT_DIR, kPlenty, true,  false, "The root directory does not exist."},
+  {"TypeRemovable",    "D:\\Apps",                     DRIVE_REMOVABLE,   kPlenty, true,  true,  ""},
+  {"TypeFixed",        "D:\\Apps",                     DRIVE_FIXED,       kPlenty, true,  true,  ""},
+  {"TypeRemote",       "D:\\Apps",                     DRIVE_REMOTE,      kPlenty, true,  true,  ""},
+  {"TypeCdrom",        "D:\\Apps",                     DRIVE_CDROM,       kPlenty, true,  false, "The drive is a CD-ROM drive."},
+  {"TypeRamdisk",      "D:\\Apps",                     DRIVE_RAMDISK,     kPlenty, true,  true,  ""},
+  {"TypeOther",        "D:\\Apps",                     7,                 kPlenty, true,  false, ""},
+  {"DriveQueryFails",  "D:\\Apps\\VantorexLite",       DRIVE_FIXED,       {false, 0, 21}, true, false, "Invalid drive \"D:\\\". System Error Code=21"},
+  {"NoSpace",          "D:\\Apps",                     DRIVE_FIXED,       {true, 0, 0}, true, false, "Not enough free disk space on drive \"D:\\\". Available space=0 MB"},
+  {"Exactly32MB",      "D:\\Apps",                     DRIVE_FIXED,       {true, 32 * kMB, 0}, true, false, "Not enough free disk space on drive \"D:\\\". Available space=32 MB"},
+  {"JustUnder33MB",    "D:\\Apps",                     DRIVE_FIXED,       {true, 33 * kMB - 1, 0}, true, false, "Not enough free disk space on drive \"D:\\\". Available space=32 MB"},
+  {"Exactly33MB",      "D:\\Apps",                     DRIVE_FIXED,       {true, 33 * kMB, 0}, true, true, ""},
+  {"FiveTerabytes",    "D:\\Apps",                     DRIVE_FIXED,       {true, 5ULL << 40, 0}, true, true, ""},
+  {"NotCreatable",     "D:\\Apps\\VantorexLite",       DRIVE_FIXED,       kPlenty, false, false, "Folder \"D:\\Apps\\VantorexLite\" cannot be created"},
+  {"FirstFailureWins", "D:\\Apps",                     DRIVE_CDROM,       {true, 0, 0}, false, false, "The drive is a CD-ROM drive."},
+  {"DriveRoot",        "C:\\",                         DRIVE_FIXED,       kPlenty, true,  true,  ""},
+};
+// clang-format on
+
+class FolderDecision : public ::testing::TestWithParam<DecisionCase> {};
+
+TEST_P(FolderDecision, GivesTheFirstFailedCheckAndItsReason) {
+  const DecisionCase& row = GetParam();
+  std::string reason = "untouched";
+  EXPECT_EQ(DecideInstallFolder(row.folder, row.driveType, row.freeSpace, row.creatable, reason),
+            row.passes);
+  if (!row.passes) {
+    EXPECT_EQ(reason, row.reason);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FolderDecision, ::testing::ValuesIn(kDecisions),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FolderCheckParts, DriveRootIsTheTextBeforeTheFirstBackslash) {
+  EXPECT_EQ(DriveRootOf("D:\\Apps\\VantorexLite"), "D:\\");
+  EXPECT_EQ(DriveRootOf("C:\\"), "C:\\");
+  EXPECT_EQ(DriveRootOf("E:\\\\VantorexLite"), "E:\\");
+  EXPECT_EQ(DriveRootOf("VantorexLite"), "VantorexLite\\");
+}
+
+TEST(FolderCheckParts, ErrorTextPutsFolderComplaintAndReasonOnThreeLines) {
+  EXPECT_EQ(FolderErrorText("VantorexLite", "\"VantorexLite\" is invalid path."),
+            "Install folder \"VantorexLite\r\" has no valid drive or it is not valid path\r"
+            "\"VantorexLite\" is invalid path.");
+}
+
+TEST(FolderCheckParts, NormalizedFolderIsTrimmedMergedWithoutTrailingBackslash) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"  E:\\\\VantorexLite \t", "E:\\VantorexLite"},
+      {"C:\\Program Files\\VantorexLite\\", "C:\\Program Files\\VantorexLite"},
+      {"D:\\A\\\\\\B\\\\", "D:\\A\\B"},
+      {"C:\\", "C:"},
+      {"D:\\Apps", "D:\\Apps"},
+  };
+  for (const auto& [text, folder] : rows) EXPECT_EQ(NormalizedInstallFolder(text), folder) << text;
+}
+
+// ---------------------------------------------------------------- real folders and drives
+
+class RealFolderCheck : public ::testing::Test {
+ protected:
+  test::ScratchFolder scratch_;
+};
+
+TEST_F(RealFolderCheck, ExistingEmptyFolderPassesAndIsRemovedAgain) {
+  const std::string folder = scratch_ / "Empty";
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  std::string reason;
+  EXPECT_TRUE(CheckInstallFolder("  " + folder + "  ", reason)) << reason;
+  EXPECT_FALSE(FolderExists(folder));  // the install creates it again
+}
+
+TEST_F(RealFolderCheck, ExistingFolderWithContentPassesAndStays) {
+  const std::string folder = scratch_ / "Full";
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  ASSERT_TRUE(test::WriteFileBytes(folder + "\\keep.txt", "kept"));
+  std::string reason;
+  EXPECT_TRUE(CheckInstallFolder(folder, reason)) << reason;
+  std::string content;
+  EXPECT_TRUE(test::ReadFileBytes(folder + "\\keep.txt", content));
+  EXPECT_EQ(content, "kept");
+}
+
+TEST_F(RealFolderCheck, NewNestedFolderLeavesTheLevelsAboveTheLast) {
+  const std::string folder = scratch_ / "A\\B\\C";
+  std::string reason;
+  EXPECT_TRUE(CheckInstallFolder(folder, reason)) << reason;
+  EXPECT_TRUE(FolderExists(scratch_ / "A\\B"));
+  EXPECT_FALSE(FolderExists(folder));
+}
+
+TEST_F(RealFolderCheck, DriveRootPasses) {
+  std::string reason;
+  EXPECT_TRUE(CheckInstallFolder("C:\\", reason)) << reason;
+  EXPECT_TRUE(FolderExists("C:\\"));
+}
+
+TEST_F(RealFolderCheck, FolderBelowAFileCannotBeCreated) {
+  ASSERT_TRUE(test::WriteFileBytes(scratch_ / "file", "x"));
+  const std::string folder = scratch_ / "file\\VantorexLite";
+  std::string reason;
+  EXPECT_FALSE(CheckInstallFolder(folder, reason));
+  EXPECT_EQ(reason, "Folder \"" + folder + "\" cannot be created");
+}
+
+TEST_F(RealFolderCheck, LetterWithoutDriveFailsWithoutCreatingAnything) {
+  const char letter = test::FreeDriveLetter();
+  ASSERT_NE(letter, 0) << "no free drive letter";
+  std::string reason;
+  EXPECT_FALSE(CheckInstallFolder(std::string(1, letter) + ":\\VantorexLite", reason));
+  EXPECT_EQ(reason, "The root directory does not exist.");
+}
+
+TEST_F(RealFolderCheck, InvalidPathIsRefusedBeforeWindowsIsAsked) {
+  std::string reason;
+  EXPECT_FALSE(CheckInstallFolder("VantorexLite", reason));
+  EXPECT_EQ(reason, "\"VantorexLite\" is invalid path.");
+  EXPECT_FALSE(FolderExists("VantorexLite"));  // nothing made in the current folder
+}
+
+struct DriveCase {
+  const char* name;
+  UINT type;
+  bool passes;
+  const char* reason;
+};
+
+void PrintTo(const DriveCase& row, std::ostream* out) { *out << row.name; }
+
+class RealDriveCheck : public ::testing::TestWithParam<DriveCase> {
+ protected:
+  test::ScratchFolder scratch_;
+};
+
+// Drive letters of the Wine prefix with the drive type asked for, mapped to a
+// scratch folder: the type is what Windows itself reports for the root.
+TEST_P(RealDriveCheck, UsesTheTypeWindowsReportsForTheDrive) {
+  if (!test::RunningUnderWine()) GTEST_SKIP() << "drive letters are defined through Wine";
+  const DriveCase& row = GetParam();
+  test::WineDrive drive(scratch_.path(), row.type);
+  ASSERT_TRUE(drive.ok()) << "could not define a drive letter";
+  ASSERT_EQ(GetDriveTypeA(drive.Root().c_str()), row.type);
+  const std::string folder = drive.Root() + "VantorexLite";
+  std::string reason;
+  EXPECT_EQ(CheckInstallFolder(folder, reason), row.passes) << reason;
+  if (!row.passes) {
+    EXPECT_EQ(reason, row.reason);
+  }
+  EXPECT_FALSE(FolderExists(scratch_ / "VantorexLite"));  // made and removed, or never made
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WineDrives, RealDriveCheck,
+    ::testing::Values(DriveCase{"Cdrom", DRIVE_CDROM, false, "The drive is a CD-ROM drive."},
+                      DriveCase{"Removable", DRIVE_REMOVABLE, true, ""},
+                      DriveCase{"Ramdisk", DRIVE_RAMDISK, true, ""},
+                      DriveCase{"Fixed", DRIVE_FIXED, true, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace vx
