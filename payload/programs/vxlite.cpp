@@ -5,6 +5,7 @@
 // WM_COPYDATA message.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "common/product.h"
@@ -79,7 +80,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return FALSE;
       }
       std::string path(static_cast<const char*>(data->lpData), data->cbData);
-      path.resize(path.find('\0') == std::string::npos ? path.size() : path.find('\0'));
+      path.resize(std::min(path.size(), path.find('\0')));  // sent with its terminator
       if (!ShowProject(*state, path)) return FALSE;
       if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
       SetForegroundWindow(window);
