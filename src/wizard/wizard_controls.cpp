@@ -50,13 +50,13 @@ void AdjustForDpi(RECT& rect, DWORD style, DWORD exStyle, UINT dpi) {
 
 bool IsSizedToText(Kind kind) { return kind == Kind::Label || kind == Kind::Link; }
 
-struct FontSpec {
+struct FontStyle {
   const char* face;
   int height;  // at 96 dpi
   int weight;
   bool underline;
 };
-constexpr FontSpec kFonts[static_cast<size_t>(FontId::Count)] = {
+constexpr FontStyle kFonts[static_cast<size_t>(FontId::Count)] = {
     {"MS Sans Serif", -11, FW_NORMAL, false}, {"Arial", -11, FW_NORMAL, false},
     {"Arial", -11, FW_NORMAL, true},          {"Arial", -12, FW_NORMAL, false},
     {"Arial", -12, FW_NORMAL, true},          {"Arial", -13, FW_BOLD, false},
@@ -135,13 +135,13 @@ int TfrmInstVXLite::Scale(int pixels) const {
 
 bool TfrmInstVXLite::CreateControls() {
   const HINSTANCE instance = GetModuleHandleA(nullptr);
-  for (const ControlSpec& spec : kControls) {
-    HWND parent = spec.parent == Ctl::Window ? hwnd_ : controls_[Index(spec.parent)];
-    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIdBase + Index(spec.id)));
+  for (const ControlLayout& item : kControls) {
+    HWND parent = item.parent == Ctl::Window ? hwnd_ : controls_[Index(item.parent)];
+    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIdBase + Index(item.id)));
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD exStyle = 0;
     const char* className = kPanelClassName;
-    switch (spec.kind) {
+    switch (item.kind) {
       case Kind::Panel:
         style |= WS_CLIPCHILDREN;
         exStyle |= WS_EX_CONTROLPARENT;
@@ -165,7 +165,7 @@ bool TfrmInstVXLite::CreateControls() {
         break;
       case Kind::Button:
         className = WC_BUTTONA;
-        style |= WS_TABSTOP | (spec.id == Ctl::btnNext ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+        style |= WS_TABSTOP | (item.id == Ctl::btnNext ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
         break;
       case Kind::CheckBox:
         className = WC_BUTTONA;
@@ -186,21 +186,21 @@ bool TfrmInstVXLite::CreateControls() {
         break;
     }
     // Only the page panel of the current page is shown.
-    if (spec.kind == Kind::Panel && spec.parent == Ctl::pnlMain) style &= ~WS_VISIBLE;
-    HWND control = CreateWindowExA(exStyle, className, "", style, spec.left, spec.top,
-                                   spec.width, spec.height, parent, id, instance, this);
+    if (item.kind == Kind::Panel && item.parent == Ctl::pnlMain) style &= ~WS_VISIBLE;
+    HWND control = CreateWindowExA(exStyle, className, "", style, item.left, item.top,
+                                   item.width, item.height, parent, id, instance, this);
     if (!control) return false;
-    controls_[Index(spec.id)] = control;
-    textColors_[Index(spec.id)] = spec.text;
-    if (spec.kind == Kind::Group) {
+    controls_[Index(item.id)] = control;
+    textColors_[Index(item.id)] = item.text;
+    if (item.kind == Kind::Group) {
       const auto frameId =
-          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFrameIdBase + Index(spec.id)));
+          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFrameIdBase + Index(item.id)));
       HWND frame = CreateWindowExA(0, WC_BUTTONA, "",
                                    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0,
-                                   spec.width, spec.height, control, frameId, instance, nullptr);
+                                   item.width, item.height, control, frameId, instance, nullptr);
       if (!frame) return false;
       SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-      frames_[Index(spec.id)] = frame;
+      frames_[Index(item.id)] = frame;
     }
   }
 
@@ -239,7 +239,7 @@ void TfrmInstVXLite::LoadPictures() {
 
 void TfrmInstVXLite::CreateFonts() {
   for (size_t i = 0; i < fonts_.size(); ++i) {
-    const FontSpec& font = kFonts[i];
+    const FontStyle& font = kFonts[i];
     fonts_[i].reset(CreateFontA(Scale(font.height), 0, 0, 0, font.weight, FALSE, font.underline,
                                 FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                 DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, font.face));
@@ -252,14 +252,14 @@ void TfrmInstVXLite::CreateFonts() {
 void TfrmInstVXLite::ApplyDpi(UINT dpi, const RECT* suggested) {
   dpi_ = dpi ? dpi : WindowDpi(hwnd_);
   CreateFonts();
-  for (const ControlSpec& spec : kControls) {
-    const auto font = reinterpret_cast<WPARAM>(fonts_[static_cast<size_t>(spec.font)].get());
-    SendMessageA(Control(spec.id), WM_SETFONT, font, FALSE);
-    if (HWND frame = frames_[Index(spec.id)]) SendMessageA(frame, WM_SETFONT, font, FALSE);
-    if (spec.dock == Dock::None) {
-      SetWindowPos(Control(spec.id), nullptr, Scale(spec.left), Scale(spec.top),
-                   Scale(spec.width), Scale(spec.height), SWP_NOZORDER | SWP_NOACTIVATE);
-      if (IsSizedToText(spec.kind)) AutoSize(spec.id);
+  for (const ControlLayout& item : kControls) {
+    const auto font = reinterpret_cast<WPARAM>(fonts_[static_cast<size_t>(item.font)].get());
+    SendMessageA(Control(item.id), WM_SETFONT, font, FALSE);
+    if (HWND frame = frames_[Index(item.id)]) SendMessageA(frame, WM_SETFONT, font, FALSE);
+    if (item.dock == Dock::None) {
+      SetWindowPos(Control(item.id), nullptr, Scale(item.left), Scale(item.top),
+                   Scale(item.width), Scale(item.height), SWP_NOZORDER | SWP_NOACTIVATE);
+      if (IsSizedToText(item.kind)) AutoSize(item.id);
     }
   }
   if (tooltip_) {
@@ -314,24 +314,24 @@ void TfrmInstVXLite::LayoutChildren(HWND container) {
     SetWindowPos(control, nullptr, left, top, width > 0 ? width : 0, height > 0 ? height : 0,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   };
-  for (const ControlSpec& spec : kControls) {
-    HWND control = Control(spec.id);
+  for (const ControlLayout& item : kControls) {
+    HWND control = Control(item.id);
     if (!control || GetParent(control) != container) continue;
-    const int height = Scale(spec.height);
-    if (spec.dock == Dock::Top) {
+    const int height = Scale(item.height);
+    if (item.dock == Dock::Top) {
       place(control, area.left, area.top, area.right - area.left, height);
       area.top += height;
-    } else if (spec.dock == Dock::Bottom) {
+    } else if (item.dock == Dock::Bottom) {
       place(control, area.left, area.bottom - height, area.right - area.left, height);
       area.bottom -= height;
-    } else if (spec.dock == Dock::Inset) {
+    } else if (item.dock == Dock::Inset) {
       place(control, client.left + kBevel, client.top + kBevel,
             client.right - client.left - 2 * kBevel, client.bottom - client.top - 2 * kBevel);
     }
   }
-  for (const ControlSpec& spec : kControls) {
-    HWND control = Control(spec.id);
-    if (control && spec.dock == Dock::Fill && GetParent(control) == container) {
+  for (const ControlLayout& item : kControls) {
+    HWND control = Control(item.id);
+    if (control && item.dock == Dock::Fill && GetParent(control) == container) {
       place(control, area.left, area.top, area.right - area.left, area.bottom - area.top);
     }
   }
@@ -349,7 +349,7 @@ void TfrmInstVXLite::AutoSize(Ctl id) {
   const std::string text = Text(id);
   HDC dc = GetDC(control);
   if (!dc) return;
-  HGDIOBJ old = SelectObject(dc, fonts_[static_cast<size_t>(SpecOf(id).font)].get());
+  HGDIOBJ old = SelectObject(dc, fonts_[static_cast<size_t>(LayoutOf(id).font)].get());
   RECT bounds{0, 0, 0, 0};
   TEXTMETRICA metrics{};
   GetTextMetricsA(dc, &metrics);
@@ -380,9 +380,9 @@ Ctl TfrmInstVXLite::IdOf(HWND control) const {
 
 COLORREF TfrmInstVXLite::BackgroundColor(Ctl id) const {
   for (int depth = 0; id != Ctl::Count && depth < 8; ++depth) {
-    const ControlSpec& spec = SpecOf(id);
-    if (spec.background != kDefaultColor) return spec.background;
-    if (spec.kind == Kind::Edit) return GetSysColor(COLOR_WINDOW);
+    const ControlLayout& item = LayoutOf(id);
+    if (item.background != kDefaultColor) return item.background;
+    if (item.kind == Kind::Edit) return GetSysColor(COLOR_WINDOW);
     id = IdOf(GetParent(Control(id)));  // the parent it has now (the banner moves)
   }
   return GetSysColor(COLOR_BTNFACE);
@@ -435,7 +435,7 @@ void TfrmInstVXLite::PaintPanel(HWND panel, HDC dc) {
 
 bool TfrmInstVXLite::SetLinkCursor(HWND control) {
   const Ctl id = IdOf(control);
-  if (id == Ctl::Count || SpecOf(id).kind != Kind::Link || targets_[Index(id)].empty()) {
+  if (id == Ctl::Count || LayoutOf(id).kind != Kind::Link || targets_[Index(id)].empty()) {
     return false;
   }
   SetCursor(LoadCursor(nullptr, IDC_HAND));
@@ -461,7 +461,7 @@ void TfrmInstVXLite::SetText(Ctl id, const std::string& text) {
   if (!control) return;
   SetWindowTextA(control, text.c_str());
   if (HWND frame = frames_[Index(id)]) SetWindowTextA(frame, text.c_str());
-  if (IsSizedToText(SpecOf(id).kind)) AutoSize(id);
+  if (IsSizedToText(LayoutOf(id).kind)) AutoSize(id);
 }
 
 std::string TfrmInstVXLite::Text(Ctl id) const {

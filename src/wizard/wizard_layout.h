@@ -94,7 +94,7 @@ inline constexpr COLORREF kBannerGrey = RGB(172, 172, 172);
 inline constexpr COLORREF kNoteGrey = RGB(245, 245, 245);
 inline constexpr COLORREF kMemoGrey = RGB(240, 240, 240);
 
-struct ControlSpec {
+struct ControlLayout {
   Ctl id;
   Ctl parent;
   Kind kind;
@@ -110,7 +110,7 @@ inline constexpr int kClientWidth = 580;
 inline constexpr int kClientHeight = 387;
 
 // clang-format off
-inline constexpr std::array<ControlSpec, kControlCount> kControls = {{
+inline constexpr std::array<ControlLayout, kControlCount> kControls = {{
   {Ctl::pnlMain,     Ctl::Window,     Kind::Panel,     Dock::Fill,     0,   0,   0,   0, FontId::Form,        kDefaultColor, kDefaultColor},
   {Ctl::panel1,      Ctl::pnlMain,    Kind::Panel,     Dock::Fill,     0,   0,   0,   0, FontId::Form,        kDefaultColor, kWhite},
   {Ctl::pnlBanner,   Ctl::panel1,     Kind::Panel,     Dock::Top,      0,   0,   0,  48, FontId::Form,        kDefaultColor, kBannerGrey},
@@ -146,7 +146,7 @@ inline constexpr std::array<ControlSpec, kControlCount> kControls = {{
 }};
 // clang-format on
 
-inline constexpr const ControlSpec& SpecOf(Ctl id) { return kControls[Index(id)]; }
+inline constexpr const ControlLayout& LayoutOf(Ctl id) { return kControls[Index(id)]; }
 
 // The table lists each control at its own index.
 inline constexpr bool TableInOrder() {

@@ -271,7 +271,7 @@ void TfrmInstVXLite::OnCommand(Ctl id, int code) {
   if (id == Ctl::Count) return;
   HWND control = Control(id);
   // Keyboard paths can name a button that cannot be pressed right now.
-  const Kind kind = SpecOf(id).kind;
+  const Kind kind = LayoutOf(id).kind;
   if ((kind == Kind::Button || kind == Kind::CheckBox) &&
       (!IsWindowEnabled(control) || !IsWindowVisible(control))) {
     return;
@@ -307,7 +307,7 @@ bool TfrmInstVXLite::TranslateKeys(MSG& message) {
   if (!hwnd_ || (message.hwnd != hwnd_ && !IsChild(hwnd_, message.hwnd))) return false;
   if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
     const Ctl focus = IdOf(GetFocus());
-    const bool onButton = focus != Ctl::Count && SpecOf(focus).kind == Kind::Button;
+    const bool onButton = focus != Ctl::Count && LayoutOf(focus).kind == Kind::Button;
     OnCommand(onButton ? focus : Ctl::btnNext, BN_CLICKED);
     return true;
   }
@@ -333,19 +333,19 @@ void TfrmInstVXLite::pcMainChange() {
   SetWindowTextA(hwnd_, kWindowCaption);
   HWND pageArea = Control(Ctl::pnlMain);
   // Every page panel shown goes back to its page...
-  for (const ControlSpec& spec : kControls) {
-    const int tag = tags_[Index(spec.id)];
-    if (spec.kind == Kind::Panel && tag != 0 && tag != kBannerTag &&
-        GetParent(Control(spec.id)) == pageArea) {
-      ShowWindow(Control(spec.id), SW_HIDE);
+  for (const ControlLayout& item : kControls) {
+    const int tag = tags_[Index(item.id)];
+    if (item.kind == Kind::Panel && tag != 0 && tag != kBannerTag &&
+        GetParent(Control(item.id)) == pageArea) {
+      ShowWindow(Control(item.id), SW_HIDE);
     }
   }
   // ...and the one of the active page comes forward, with the banner on top.
   Ctl shown = Ctl::Count;
-  for (const ControlSpec& spec : kControls) {
-    const int tag = tags_[Index(spec.id)];
-    if (spec.kind == Kind::Panel && tag != kBannerTag && tag == (pcMainActivePage_ + 1) * 100) {
-      shown = spec.id;
+  for (const ControlLayout& item : kControls) {
+    const int tag = tags_[Index(item.id)];
+    if (item.kind == Kind::Panel && tag != kBannerTag && tag == (pcMainActivePage_ + 1) * 100) {
+      shown = item.id;
       break;
     }
   }
@@ -426,7 +426,7 @@ void TfrmInstVXLite::BlockWizard() {
 
 void TfrmInstVXLite::btnNavClick(Ctl sender) {
   try {
-    if (SpecOf(sender).kind != Kind::Button) return;
+    if (LayoutOf(sender).kind != Kind::Button) return;
     const int tag = tags_[Index(sender)];
     if (tag == kNavForward && !CheckPage()) return;
     if (tag == kNavForward) {
@@ -561,7 +561,9 @@ void TfrmInstVXLite::StartInstall() {
   // and closes.
 }
 
-bool TfrmInstVXLite::PauseWorker() { return false; }     // no install worker yet
+// No install worker is created yet (see StartInstall): there is none to
+// pause, resume or stop.
+bool TfrmInstVXLite::PauseWorker() { return false; }
 bool TfrmInstVXLite::ResumeWorker() { return false; }
 bool TfrmInstVXLite::RequestWorkerCancel() { return false; }
 

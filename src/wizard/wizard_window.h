@@ -156,16 +156,23 @@ class TfrmInstVXLite {
   void btnBrowseClick();
   bool CheckPage();
 
-  // ---- install (the worker is started from here)
+  // ---- install
+  // Page 4's set-up: the progress caption, FInstallDir, and the start of the
+  // install worker (created suspended in mode 100 on FFolderList and
+  // FFileList, handed FInstallDir and the picked JDK and toolkit).
   void StartInstall();
-  // The install worker, when it runs: pausing it for the cancel question and
-  // resuming it; and the product start on "&Finish".
+  // The cancel question pauses a running install worker (true when it was
+  // paused here) and resumes it on No or Cancel; a confirmed cancel sets its
+  // mode to 210 and CancelRequested, then resumes it. Without a worker they
+  // do nothing and return false.
   bool PauseWorker();
   bool ResumeWorker();
   bool RequestWorkerCancel();
+  // "&Finish" in state 500: starts the installed product when it exists and
+  // cboxStart is ticked.
   void StartProductIfAsked();
 
-  // ---- fields of the window (see the data model of the wizard)
+  // ---- the window's own fields
   int FState = kStateReady;
   int FPageIndex = 0;
   bool FFirstShow = true;
