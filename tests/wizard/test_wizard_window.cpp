@@ -268,8 +268,21 @@ TEST_F(WizardWindow, InstalledProductBlocksAtTheFirstPage) {
             ERROR_SUCCESS);
   key.reset();
   script_.answers = {IDOK};
-  auto wizard = OpenWizard();
+  // The box comes first; the page changes once it is answered.
+  TfrmInstVXLite* shown = nullptr;
+  int stateWhileOpen = 0;
+  std::string welcomeWhileOpen;
+  script_.whileOpen = [&](const std::string&) {
+    stateWhileOpen = shown ? shown->State() : -1;
+    welcomeWhileOpen = shown ? WindowText(shown->Control(Ctl::lblWelcome)) : "";
+  };
+  auto wizard = MakeWizard();
   ASSERT_TRUE(wizard);
+  shown = wizard.get();
+  wizard->Show();
+  Pump(*wizard);
+  EXPECT_EQ(stateWhileOpen, kStateReady);
+  EXPECT_EQ(welcomeWhileOpen, "Welcome to the Vantorex Lite - Setup Wizard");
   EXPECT_TRUE(wizard->Installed());
   ExpectBlocked(*this, *wizard, "Vantorex\x99 Lite is already installed on this computer.",
                 script_);

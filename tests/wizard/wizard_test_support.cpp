@@ -11,6 +11,7 @@ namespace vx::test {
 
 int ScriptedInteraction::ShowBox(HWND owner, const std::string& text, BoxKind kind) {
   boxes.push_back(Box{text, kind, owner});
+  if (whileOpen) whileOpen(text);
   if (answers.empty()) {
     ADD_FAILURE() << "unexpected box: " << text;
     return IDCANCEL;

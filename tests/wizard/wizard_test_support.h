@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,6 +31,9 @@ class ScriptedInteraction final : public WizardInteraction {
   };
 
   std::deque<int> answers;                          // for ShowBox, in order
+  // Runs while a box is "open", before its answer is given: a real box keeps
+  // dispatching the window's messages meanwhile.
+  std::function<void(const std::string& text)> whileOpen;
   std::deque<std::optional<std::string>> folders;   // for BrowseForFolder; empty = cancelled
   std::vector<Box> boxes;
   std::vector<std::string> browseTitles;
@@ -60,10 +64,11 @@ std::string ToolTipText(HWND wizard, HWND control);
 void Click(HWND button);
 
 // Why the window tests do not run here, or empty when they do. Wine 8 runs
-// 32-bit programs in its experimental WoW64 mode, where the window's edit
-// controls crash inside the 32-bit gdi32.dll (ScriptStringAnalyse, page fault
-// reading address 0x68) as soon as they get their text; the same tests pass
-// on the 64-bit build.
+// 32-bit programs in its experimental WoW64 mode, where any edit control
+// crashes inside the 32-bit gdi32.dll (ScriptStringAnalyse, page fault
+// reading address 0x68) as soon as it gets a text: a bare 32-bit program that
+// creates an EDIT window and sets its text crashes the same way, with any
+// font. The same tests pass on the 64-bit build.
 std::string WindowTestsUnavailable();
 
 // Fixture: redirected registry, a scratch folder and a scripted wizard.
