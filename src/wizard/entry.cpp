@@ -15,10 +15,13 @@ int SetupVXLite(const SetupStart& start) {
   WizardOptions options;
   options.otherSetupWindow = otherSetup;
   options.interaction = start.interaction;
-  std::unique_ptr<TfrmInstVXLite> window = TfrmInstVXLite::Create(options);
-  if (!window) return 0;
-  window->Show(start.showCommand);
-  window->RunMessageLoop();
+  try {
+    std::unique_ptr<TfrmInstVXLite> window = TfrmInstVXLite::Create(options);
+    if (!window) return 0;
+    window->Show(start.showCommand);
+    window->RunMessageLoop();
+  } catch (...) {  // the process still ends with 0
+  }
   return 0;
 }
 

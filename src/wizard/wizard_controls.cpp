@@ -251,6 +251,8 @@ void TfrmInstVXLite::CreateFonts() {
 // monitor of another DPI. A dpi of 0 asks the window for its own.
 void TfrmInstVXLite::ApplyDpi(UINT dpi, const RECT* suggested) {
   dpi_ = dpi ? dpi : WindowDpi(hwnd_);
+  // The fonts in use go only once every control has its new one.
+  const auto fontsInUse = std::move(fonts_);
   CreateFonts();
   for (const ControlLayout& item : kControls) {
     const auto font = reinterpret_cast<WPARAM>(fonts_[static_cast<size_t>(item.font)].get());
