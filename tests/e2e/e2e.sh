@@ -1,0 +1,52 @@
+#!/bin/bash
+# Runs the end-to-end scenarios under Wine, each in its own copy of a
+# template prefix (the shell folders, drive letters and registry of a prefix
+# are shared by everything run in it).
+#
+#   e2e.sh template <prefix>      makes the stopped template prefix
+#   e2e.sh scenario <template> <work> <driver.exe> <setup.exe> <name> [args]
+#       copies the template to <work>/prefix, prepares the drive letters the
+#       arguments name ("r=cdrom": a CD-ROM drive, "q=nodrive": no drive) and
+#       runs the driver there with a wineserver of its own.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+
+windows_path() { local p=$1; echo "Z:${p//\//\\}"; }
+
+case ${1:-} in
+  template)
+    export VX_WINEPREFIX=$2
+    source "$ROOT/scripts/wine-env"
+    vx_make_prefix null
+    echo "template prefix ready"
+    ;;
+  scenario)
+    template=$2 work=$3 driver=$4 setup=$5 name=$6
+    shift 6
+    rm -rf "$work"
+    mkdir -p "$work"
+    cp -a "$template" "$work/prefix"
+    export VX_WINEPREFIX=$work/prefix
+    source "$ROOT/scripts/wine-env"
+    # Drive letters are read when the server starts: set them up first.
+    for arg in "$@"; do
+      letter=${arg%%=*}
+      case ${arg#*=} in
+        cdrom)
+          mkdir -p "$work/cdrom"
+          ln -sfn "$work/cdrom" "$WINEPREFIX/dosdevices/$letter:"
+          wine reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d cdrom /f \
+            >/dev/null 2>&1 </dev/null
+          wineserver -k || true ;;
+        nodrive)
+          rm -f "$WINEPREFIX/dosdevices/$letter:" ;;
+      esac
+    done
+    trap 'vx_stop_server; rm -rf "$work/prefix"' EXIT
+    vx_start_server
+    wine "$driver" "$name" "$(windows_path "$setup")" "$@" </dev/null
+    ;;
+  *)
+    echo "usage: e2e.sh template <prefix> | scenario <template> <work> <driver> <setup> <name> [args]" >&2
+    exit 2 ;;
+esac
