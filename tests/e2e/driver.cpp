@@ -8,7 +8,9 @@
 // The last line says "E2E PASSED <scenario>" or "E2E FAILED <scenario>: why".
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
 #include <map>
 #include <stdexcept>
@@ -405,6 +407,56 @@ void RefusedFolders(const std::string& exe, const Arguments& drives) {
   RequireNothingInstalled(DefaultInstallFolder());
 }
 
+// ---------------------------------------------------------------- timing
+
+double MillisecondsSince(const LARGE_INTEGER& start) {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
+         static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// Time from starting the setup to its first page being shown (median of the
+// runs given as the argument, default 5), beside the time Wine needs to
+// start and end a program that does nothing (cmd /c exit 0).
+void StartTime(const std::string& exe, const Arguments& arguments) {
+  const int runs = arguments.empty() ? 5 : std::max(1, std::atoi(arguments[0].c_str()));
+  std::vector<double> wizard, bare;
+  for (int run = 0; run < runs; ++run) {
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    SetupRun setup(exe);
+    const ULONGLONG limit = GetTickCount64() + kStepTimeoutMs;
+    while (!setup.Shows(text::kWelcome)) {
+      Require(GetTickCount64() < limit, "the first page did not appear");
+      Sleep(2);
+    }
+    wizard.push_back(MillisecondsSince(start));
+    CancelHere(setup, text::kWelcome);
+
+    QueryPerformanceCounter(&start);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    char commandLine[] = "cmd.exe /c exit 0";
+    Require(CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                           nullptr, &startup, &info) != FALSE,
+            "cmd cannot be started");
+    WaitForSingleObject(info.hProcess, kStepTimeoutMs);
+    bare.push_back(MillisecondsSince(start));
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+  }
+  std::printf("setup start to first page: median %.0f ms over %d runs\n", Median(wizard), runs);
+  std::printf("cmd /c exit 0, start to end: median %.0f ms over %d runs\n", Median(bare), runs);
+}
+
 // ---------------------------------------------------------------- pictures
 
 // Asks the caller (scripts/screenshots) to photograph the given windows: one
@@ -473,6 +525,7 @@ void Tour(const std::string& exe, const Arguments&) {
 
 const std::map<std::string, void (*)(const std::string&, const Arguments&)> kScenarios = {
     {"tour", Tour},
+    {"start_time", StartTime},
     {"second_copy", SecondCopy},
     {"already_installed", AlreadyInstalled},
     {"product_running", ProductRunning},
