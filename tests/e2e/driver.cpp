@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <stdexcept>
@@ -97,17 +98,17 @@ std::vector<HWND> TopWindowsOf(DWORD processId, const char* className) {
   return search.found;
 }
 
-// A shown control of the window whose text is exactly text (or null).
-HWND ShownControl(HWND parent, const std::string& text) {
+// The first shown control of the window that matches (or null).
+HWND ShownChild(HWND parent, const std::function<bool(HWND)>& matches) {
   struct Search {
-    const std::string& text;
+    const std::function<bool(HWND)>& matches;
     HWND found;
-  } search{text, nullptr};
+  } search{matches, nullptr};
   EnumChildWindows(
       parent,
       [](HWND child, LPARAM data) -> BOOL {
         auto& search = *reinterpret_cast<Search*>(data);
-        if (IsWindowVisible(child) && TextOf(child) == search.text) {
+        if (IsWindowVisible(child) && search.matches(child)) {
           search.found = child;
           return FALSE;
         }
@@ -117,23 +118,13 @@ HWND ShownControl(HWND parent, const std::string& text) {
   return search.found;
 }
 
+// A shown control whose text is exactly text.
+HWND ShownControl(HWND parent, const std::string& text) {
+  return ShownChild(parent, [&](HWND child) { return TextOf(child) == text; });
+}
+
 HWND ShownControlOfClass(HWND parent, const char* className) {
-  struct Search {
-    const char* className;
-    HWND found;
-  } search{className, nullptr};
-  EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM data) -> BOOL {
-        auto& search = *reinterpret_cast<Search*>(data);
-        if (IsWindowVisible(child) && ClassOf(child) == search.className) {
-          search.found = child;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return ShownChild(parent, [&](HWND child) { return ClassOf(child) == className; });
 }
 
 // ---------------------------------------------------------------- the setup process
