@@ -20,6 +20,9 @@ inline constexpr char kUninstallExeName[] = "uninstallvxlite.exe";  // compared 
 inline constexpr char kProjectsSubfolder[] = "\\Projects";
 inline constexpr char kReopenIniName[] = "reopen.ini";
 inline constexpr char kLinkName[] = "VantorexLite";               // + ".lnk"
+inline constexpr char kLinkFileExtension[] = ".lnk";
+// Finish-page code when the install ended well but left no product executable.
+inline constexpr int kProductExeMissingCode = -312;
 inline constexpr char kProgramGroupName[] = "VantorexLite";
 inline constexpr char kQuickLaunchSubpath[] = "\\Microsoft\\Internet Explorer\\Quick Launch";
 

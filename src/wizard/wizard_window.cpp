@@ -92,6 +92,10 @@ std::unique_ptr<TfrmInstVXLite> TfrmInstVXLite::Create(const WizardOptions& opti
 }
 
 TfrmInstVXLite::~TfrmInstVXLite() {
+  // The workers first: a running one still fills the lists the window's
+  // destruction empties.
+  FWorker = nullptr;
+  workers_.clear();
   if (hwnd_) DestroyWindow(hwnd_);
   if (tick_) ImageList_Destroy(tick_);
   if (iconLarge_) DestroyIcon(iconLarge_);
@@ -249,6 +253,23 @@ LRESULT TfrmInstVXLite::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       return 0;
     case kDestroyMessage:
       DestroyWindow(hwnd_);
+      return 0;
+    case WM_INST_PROGRESS:
+      InstProgress(wParam, lParam);
+      return 0;
+    case WM_INST_STEP:
+      InstStep(static_cast<int32_t>(lParam));
+      return 0;
+    case WM_INST_FREED:
+      return 0;
+    case WM_INST_ERROR:
+      InstError(static_cast<int32_t>(wParam));
+      return 0;
+    case WM_INST_DONE:
+      InstDone(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam));
+      return 0;
+    case WM_INST_ENDED:  // a worker's run has ended: its notification runs here
+      TVXInstallThread::DeliverCompletion(lParam);
       return 0;
     case WM_DESTROY:
       FormDestroy();
@@ -548,30 +569,6 @@ bool TfrmInstVXLite::CheckPage() {
     interaction_.ShowBox(hwnd_, FolderErrorText(TrimBlanks(field), reason), BoxKind::Error);
   }
   return passed;
-}
-
-// ---------------------------------------------------------------- install
-
-void TfrmInstVXLite::StartInstall() {
-  SetText(Ctl::gbProgress, text::kExtractingPackage);
-  FInstallDir = NormalizedInstallFolder(Text(Ctl::edtTarget));
-  // The install worker (TVXInstallThread, mode 100, on FFolderList and
-  // FFileList, with FInstallDir and the picked JDK and toolkit) is created
-  // and resumed here; until it is, page 4 stays in state 50 and cancel asks
-  // and closes.
-}
-
-// No install worker is created yet (see StartInstall): there is none to
-// pause, resume or stop.
-bool TfrmInstVXLite::PauseWorker() { return false; }
-bool TfrmInstVXLite::ResumeWorker() { return false; }
-bool TfrmInstVXLite::RequestWorkerCancel() { return false; }
-
-void TfrmInstVXLite::StartProductIfAsked() {
-  const std::string product = FInstallDir + "\\" + kProductExeName;
-  if (FileExists(product) && IsChecked(Ctl::cboxStart)) {
-    interaction_.OpenWithShell(hwnd_, product);
-  }
 }
 
 }  // namespace vx

@@ -11,11 +11,14 @@
 #include <commctrl.h>
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "common/handles.h"
+#include "install/install_thread.h"
 #include "javatools/javatools.h"
 #include "wizard/interaction.h"
 #include "wizard/wizard_layout.h"
@@ -53,14 +56,32 @@ struct WizardOptions {
   // Module holding the licence text, banner, tick glyph and icon; null: the
   // running executable.
   HMODULE resources = nullptr;
+  // Runs on every worker the window creates, after the window has set it up
+  // and before it starts. Test programs give the worker their own package
+  // module, Windows folder or check-point observer; the setup leaves it empty.
+  std::function<void(TVXInstallThread&)> prepareWorker;
 };
+
+// Position of the progress bar (0 ... 100) for bytesWritten of a package of
+// totalSize bytes, both integer divisions in this order; -1 when the bar
+// keeps its position (either number is 100 or less).
+int ProgressBarPosition(uint64_t bytesWritten, int64_t totalSize);
+
+// Creates one shell link file through IShellLinkA and IPersistFile, replacing
+// a link file of that name. False when the link object cannot be made or any
+// of its calls fails; nothing is saved then.
+bool CreateShellLink(const std::string& target, const std::string& arguments,
+                     const std::string& workingDirectory, const std::string& linkFile);
 
 class TfrmInstVXLite {
  public:
   // Creates the window with every control, hidden, and runs FormCreate. Null
   // when the window cannot be created.
   static std::unique_ptr<TfrmInstVXLite> Create(const WizardOptions& options);
-  ~TfrmInstVXLite();  // destroys the window if it still exists (no close rule)
+  // Releases the workers the window created (each ends its thread first,
+  // without a callback), then destroys the window if it still exists (no
+  // close rule).
+  ~TfrmInstVXLite();
   TfrmInstVXLite(const TfrmInstVXLite&) = delete;
   TfrmInstVXLite& operator=(const TfrmInstVXLite&) = delete;
 
@@ -79,6 +100,8 @@ class TfrmInstVXLite {
   bool IsOpen() const { return hwnd_ != nullptr; }
   HWND Control(Ctl id) const { return controls_[Index(id)]; }
   int State() const { return FState; }
+  // The install worker, or null; the window keeps it until it is destroyed.
+  const TVXInstallThread* Worker() const { return FWorker; }
   int PageIndex() const { return FPageIndex; }
   bool Installed() const { return FInstalled; }
   const std::string& InstallDir() const { return FInstallDir; }
@@ -171,6 +194,25 @@ class TfrmInstVXLite {
   // "&Finish" in state 500: starts the installed product when it exists and
   // cboxStart is ticked.
   void StartProductIfAsked();
+  // A cancelled install's end: the rollback worker (mode 200, same lists).
+  void StartRollback();
+  // A worker created paused on the window's lists, kept by the window; null
+  // when it cannot be made.
+  TVXInstallThread* NewWorker(int32_t mode);
+  // Termination notifications, on the window's thread after a worker's run.
+  void InstallTerminated(TVXInstallThread& worker);
+  void RollbackTerminated(TVXInstallThread& worker);
+
+  // ---- worker messages (install_flow.cpp)
+  void InstProgress(WPARAM bytesWritten, LPARAM item);
+  void InstStep(int32_t code);
+  void InstError(int32_t code);
+  void InstDone(int32_t mode, int32_t resultCode);
+
+  // ---- finish actions (finish_actions.cpp)
+  // Links to exe in the program group, on the desktop and in the Quick
+  // Launch folders that exist; then posts step 500.
+  void CreateShortcuts(const std::string& exe);
 
   // ---- the window's own fields
   int FState = kStateReady;
@@ -186,6 +228,11 @@ class TfrmInstVXLite {
   std::vector<std::string> FFileList;
   int FTotalSize = 0;
   std::string FInstallDir;
+  TVXInstallThread* FWorker = nullptr;  // the install worker, owned by workers_
+  // Every worker the window created. The window never destroys one while it
+  // exists; its destructor releases them (declared after the lists and
+  // records the workers use, so they go first).
+  std::vector<std::unique_ptr<TVXInstallThread>> workers_;
 
   // The page container's active page (it is never shown; only the page
   // panel of its active page is).

@@ -1,0 +1,95 @@
+// What the wizard window does itself once an install has ended well: the
+// shortcuts to the installed product, and starting it on "&Finish".
+#include "wizard/wizard_window.h"
+
+#include <shlobj.h>
+
+#include <array>
+#include <string>
+
+#include "common/files.h"
+#include "common/handles.h"
+#include "common/product.h"
+#include "common/system.h"
+
+namespace vx {
+
+namespace {
+
+// The folder of csidl, or that of fallback when the first does not exist.
+std::string SpecialFolderOr(int csidl, int fallback) {
+  std::string folder = GetSpecialFolder(csidl);
+  return FolderExists(folder) ? folder : GetSpecialFolder(fallback);
+}
+
+std::wstring Utf16(const std::string& text) {
+  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+  if (length > 0) {
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                        length);
+  }
+  return wide;
+}
+
+}  // namespace
+
+bool CreateShellLink(const std::string& target, const std::string& arguments,
+                     const std::string& workingDirectory, const std::string& linkFile) {
+  ComPtr<IShellLinkA> link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                              link.put_void()))) {
+    return false;
+  }
+  ComPtr<IPersistFile> file;
+  if (FAILED(link.As(IID_IPersistFile, file))) return false;
+  if (FAILED(link->SetPath(target.c_str())) || FAILED(link->SetArguments(arguments.c_str())) ||
+      FAILED(link->SetWorkingDirectory(workingDirectory.c_str()))) {
+    return false;
+  }
+  const std::wstring path = Utf16(linkFile);
+  return !path.empty() && SUCCEEDED(file->Save(path.c_str(), FALSE));
+}
+
+void TfrmInstVXLite::CreateShortcuts(const std::string& exe) {
+  // The install folder with its trailing backslash.
+  const std::string dir = exe.substr(0, exe.find_last_of('\\') + 1);
+  if (dir.empty() || !FolderExists(dir)) return;  // no link and no step message
+
+  // Base folders: user application data, desktop, programs menu, common
+  // application data; the all-users desktop and menu where they exist.
+  const std::array<std::string, 4> base = {
+      GetSpecialFolder(CSIDL_APPDATA),
+      SpecialFolderOr(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOP),
+      SpecialFolderOr(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS),
+      GetSpecialFolder(CSIDL_COMMON_APPDATA),
+  };
+  std::string userQuickLaunch, desktop, programGroup, commonQuickLaunch;
+  if (FolderExists(base[0])) userQuickLaunch = base[0] + kQuickLaunchSubpath;
+  if (FolderExists(base[1])) desktop = base[1];
+  if (FolderExists(base[2])) {
+    programGroup = base[2] + "\\" + kProgramGroupName;
+    CreateFolderPath(programGroup);  // a group that cannot be made is skipped below
+  }
+  if (FolderExists(base[3])) commonQuickLaunch = base[3] + kQuickLaunchSubpath;
+
+  const std::string target = dir + kProductExeName;
+  // Quick Launch folders are used only when they exist; none is created.
+  for (const std::string* folder : {&programGroup, &desktop, &userQuickLaunch, &commonQuickLaunch}) {
+    if (folder->empty() || !FolderExists(*folder)) continue;
+    // A link that cannot be made is skipped without a word.
+    CreateShellLink(target, std::string(), dir,
+                    *folder + "\\" + kLinkName + kLinkFileExtension);
+  }
+  PostMessageA(hwnd_, WM_INST_STEP, 0, kStepShortcutsDone);
+}
+
+void TfrmInstVXLite::StartProductIfAsked() {
+  const std::string product = FInstallDir + "\\" + kProductExeName;
+  if (FileExists(product) && IsChecked(Ctl::cboxStart)) {
+    interaction_.OpenWithShell(hwnd_, product);
+  }
+}
+
+}  // namespace vx

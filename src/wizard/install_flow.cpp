@@ -1,0 +1,185 @@
+// The install run as the wizard window drives it: starting the install and
+// rollback workers, pausing and stopping the install worker for the cancel
+// question, the workers' termination notifications and the messages through
+// which the install worker reports.
+//
+// The window never waits for a worker: everything a worker tells the window
+// arrives as a posted message and is handled in the order posted, also while
+// one of the window's modal boxes is open.
+#include "wizard/wizard_window.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "common/files.h"
+#include "common/product.h"
+#include "wizard/folder_check.h"
+#include "wizard/format.h"
+
+namespace vx {
+
+namespace {
+
+// Caption of the progress box for a step code; null for a code without one.
+const char* StepCaption(int32_t code) {
+  switch (code) {
+    case kStepExtracting: return text::kStepExtracting;
+    case kStepCreatingFolders: return text::kStepCreatingFolders;
+    case kStepCopyingFiles: return text::kStepCopyingFiles;
+    case kStepUpdatingRegistry: return text::kStepUpdatingRegistry;
+    case kStepCopyingSamples: return text::kStepCopyingSamples;
+    case kStepCreatingShortcuts: return text::kStepCreatingShortcuts;
+    case kStepCleaningDisk: return text::kStepCleaningDisk;
+    case kStepRemoving: return text::kStepRemoving;
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+int ProgressBarPosition(uint64_t bytesWritten, int64_t totalSize) {
+  if (bytesWritten <= 100 || totalSize <= 100) return -1;
+  return static_cast<int>(bytesWritten / static_cast<uint64_t>(totalSize / 100));
+}
+
+// ---------------------------------------------------------------- workers
+
+TVXInstallThread* TfrmInstVXLite::NewWorker(int32_t mode) {
+  workers_.push_back(
+      std::make_unique<TVXInstallThread>(true, mode, hwnd_, &FFolderList, &FFileList));
+  return workers_.back().get();
+}
+
+void TfrmInstVXLite::StartInstall() {
+  SetText(Ctl::gbProgress, text::kExtractingPackage);
+  try {
+    FWorker = NewWorker(ModeInstall);
+  } catch (...) {  // no worker: page 4 stays in state 50
+    return;
+  }
+  FInstallDir = NormalizedInstallFolder(Text(Ctl::edtTarget));
+  try {
+    FWorker->InstallFolder = FInstallDir;
+    FWorker->SetJdkRecord(FFirstJDK);
+    FWorker->SetWtkRecord(FFirstWTK);
+    FWorker->OnTerminate = [this](TVXInstallThread& worker) { InstallTerminated(worker); };
+    if (options_.prepareWorker) options_.prepareWorker(*FWorker);
+    FWorker->Start();
+  } catch (...) {
+  }
+}
+
+void TfrmInstVXLite::StartRollback() {
+  try {
+    TVXInstallThread* worker = NewWorker(ModeRollback);
+    worker->InstallFolder = FInstallDir;
+    worker->OnTerminate = [this](TVXInstallThread& w) { RollbackTerminated(w); };
+    if (options_.prepareWorker) options_.prepareWorker(*worker);
+    worker->Start();
+  } catch (...) {
+  }
+}
+
+bool TfrmInstVXLite::PauseWorker() {
+  return FWorker && FWorker->IsRunning() && FWorker->Pause();
+}
+
+bool TfrmInstVXLite::ResumeWorker() { return FWorker && FWorker->Resume(); }
+
+bool TfrmInstVXLite::RequestWorkerCancel() {
+  if (!FWorker) return false;
+  // Written while the worker is paused; it sees them at its next cancel check.
+  FWorker->Mode = ModeCancelled;
+  FWorker->CancelRequested = true;
+  if (FWorker->Resume()) return true;
+  FWorker = nullptr;
+  return false;
+}
+
+void TfrmInstVXLite::InstallTerminated(TVXInstallThread& worker) {
+  const int32_t mode = worker.Mode.load();
+  const int32_t resultCode = worker.ResultCode;
+  // Handled once this notification has returned.
+  if (!hwnd_ || !PostMessageA(hwnd_, WM_INST_DONE, static_cast<WPARAM>(mode),
+                              static_cast<LPARAM>(resultCode))) {
+    FState = kStateEnded;
+    SetText(Ctl::lblFinal, text::kUserCancelled);
+  }
+}
+
+void TfrmInstVXLite::RollbackTerminated(TVXInstallThread& worker) {
+  FState = kStateEnded;
+  if (worker.Mode.load() == ModeRollback) {
+    SetText(Ctl::lblFinal, text::kUserCancelled);
+    btnNavClick(Ctl::btnNext);  // page 4 to page 5
+  } else {
+    Close();
+  }
+}
+
+// ---------------------------------------------------------------- worker messages
+
+void TfrmInstVXLite::InstProgress(WPARAM bytesWritten, LPARAM item) {
+  try {
+    const int position = ProgressBarPosition(bytesWritten, FTotalSize);
+    if (position >= 0) {
+      HWND bar = Control(Ctl::pbarInstall);
+      SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+      UpdateWindow(bar);
+    }
+  } catch (...) {
+  }
+  // The worker's item list is complete, each name final, before the first
+  // progress message is posted.
+  if (FWorker && item >= 0 && static_cast<size_t>(item) < FWorker->Items.size()) {
+    SetText(Ctl::lblFile, FWorker->Items[static_cast<size_t>(item)].FileName);
+  } else {
+    SetText(Ctl::lblFile, std::string());
+  }
+}
+
+void TfrmInstVXLite::InstStep(int32_t code) {
+  FState = code;
+  const char* caption = StepCaption(code);
+  if (!caption) return;
+  SetText(Ctl::gbProgress, caption);
+  SetText(Ctl::lblFile, std::string());
+  // Set by the worker before it posts this step.
+  if (code == kStepCreatingFolders && FWorker) FTotalSize = FWorker->PackageSize;
+}
+
+void TfrmInstVXLite::InstError(int32_t code) {
+  // The worker has halted; page 4 stays and "E&xit" closes without a question.
+  FState = kStateFailed;
+  interaction_.ShowBox(hwnd_, FormatText(text::kInstallErrorFormat, code), BoxKind::Error);
+}
+
+void TfrmInstVXLite::InstDone(int32_t mode, int32_t resultCode) {
+  try {
+    if (mode == ModeInstall) {
+      FState = kStateFinished;
+      const std::string product = FInstallDir + "\\" + kProductExeName;
+      if (resultCode != kInstallOk) {
+        SetText(Ctl::lblFinal, FormatText(text::kFinishedWithCodeFormat, resultCode));
+      } else if (FileExists(product)) {
+        PostMessageA(hwnd_, WM_INST_STEP, 0, kStepCreatingShortcuts);
+        CreateShortcuts(product);
+        SetText(Ctl::lblFinal, text::kFinished);
+      } else {
+        SetText(Ctl::lblFinal, FormatText(text::kFinishedWithCodeFormat, kProductExeMissingCode));
+      }
+      btnNavClick(Ctl::btnNext);  // to page 5
+    } else if (mode == ModeCancelled) {
+      FState = kStateUndoing;
+      SetText(Ctl::lblFinal, text::kCancelledByUserPrefix + std::to_string(resultCode));
+      StartRollback();  // page 4 stays until it has ended
+    } else {
+      FState = kStateEnded;
+      SetText(Ctl::lblFinal, text::kUserCancelled);
+    }
+  } catch (...) {
+  }
+}
+
+}  // namespace vx
