@@ -75,6 +75,12 @@ std::string SpecialFolderOr(int csidl, int fallback) {
   return FolderExists(folder) ? folder : GetSpecialFolder(fallback);
 }
 
+std::string Environment(const char* name) {
+  char value[MAX_PATH * 2] = {};
+  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+  return length < sizeof value ? std::string(value, length) : std::string();
+}
+
 std::vector<TestItem> ItemsWithoutProduct() {
   std::vector<TestItem> items = test::SampleItems();
   items.erase(items.begin());  // "vxlite.exe"
@@ -92,8 +98,9 @@ class WizardInstall : public test::WizardTest {
     ASSERT_TRUE(CreateDirectoryA(temp_.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(windows_.c_str(), nullptr));
     g_windowsFolder = windows_;
-    char saved[MAX_PATH * 2] = {};
-    if (GetEnvironmentVariableA("TMP", saved, sizeof saved) < sizeof saved) savedTmp_ = saved;
+    savedTmp_ = Environment("TMP");
+    savedTemp_ = Environment("TEMP");
+    // The worker's temporary package goes to the scratch folder.
     SetEnvironmentVariableA("TMP", temp_.c_str());
     SetEnvironmentVariableA("TEMP", temp_.c_str());
     programGroup_ = SpecialFolderOr(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS) + "\\VantorexLite";
@@ -112,7 +119,7 @@ class WizardInstall : public test::WizardTest {
         RemoveDirectoryA(it->c_str());
       }
       SetEnvironmentVariableA("TMP", savedTmp_.empty() ? nullptr : savedTmp_.c_str());
-      SetEnvironmentVariableA("TEMP", savedTmp_.empty() ? nullptr : savedTmp_.c_str());
+      SetEnvironmentVariableA("TEMP", savedTemp_.empty() ? nullptr : savedTemp_.c_str());
     }
     test::WizardTest::TearDown();
   }
@@ -211,7 +218,7 @@ class WizardInstall : public test::WizardTest {
     return result;
   }
 
-  std::string temp_, windows_, installDir_, savedTmp_;
+  std::string temp_, windows_, installDir_, savedTmp_, savedTemp_;
   std::string programGroup_, desktop_, userQuickLaunch_, commonQuickLaunch_;
   bool groupExisted_ = false;
   std::vector<std::string> madeFolders_;
@@ -356,6 +363,9 @@ class WizardCancel : public WizardInstall {
 };
 
 TEST_F(WizardCancel, NoResumesTheCopyAndTheInstallCompletes) {
+  // Quick Launch folders as the prefix has them: used only where they exist.
+  const bool userQuickLaunch = FolderExists(userQuickLaunch_);
+  const bool commonQuickLaunch = FolderExists(commonQuickLaunch_);
   ASSERT_NO_FATAL_FAILURE(ReachCopying());
   LetGoWhileAsked();
   script_.answers = {IDNO};
@@ -369,6 +379,12 @@ TEST_F(WizardCancel, NoResumesTheCopyAndTheInstallCompletes) {
   EXPECT_EQ(wizard_->PageIndex(), 4);
   EXPECT_EQ(SeenOf(WM_INST_PROGRESS).size(), test::SampleItems().size());
   EXPECT_TRUE(FileExists(installDir_ + "\\SampleContent\\readme.txt"));
+  EXPECT_TRUE(FileExists(Links()[0]));
+  EXPECT_TRUE(FileExists(Links()[1]));
+  EXPECT_EQ(FileExists(Links()[2]), userQuickLaunch);
+  EXPECT_EQ(FileExists(Links()[3]), commonQuickLaunch);
+  EXPECT_EQ(FolderExists(userQuickLaunch_), userQuickLaunch);  // never created
+  EXPECT_EQ(FolderExists(commonQuickLaunch_), commonQuickLaunch);
 }
 
 TEST_F(WizardCancel, YesStopsTheCopyRollsBackAndFinishesWithoutTheProduct) {
