@@ -15,8 +15,9 @@ namespace vx {
 
 namespace {
 
-// Test builds of the whole setup may slow the copy loop down so that a
-// person or a driver can cancel in the middle of it; 0 in shipped builds.
+// A test-only setup (tests/e2e) compiles this file again with a delay per
+// item, so that a driver can cancel in the middle of the copy; the library
+// every shipped setup links has 0.
 constexpr DWORD kSlowWorkerMs = VX_SLOW_WORKER_MS;
 
 // Sets an open file's last-write time (only that one) from a packed DOS local

@@ -14,12 +14,18 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
 #include "common/handles.h"
 #include "common/product.h"
+#include "install/install_thread.h"
 
 namespace {
 
@@ -168,11 +174,14 @@ class SetupRun {
   }
 
   // Waits until the wizard shows a control with this text.
-  HWND WaitForText(const std::string& text) const {
-    return WaitFor("\"" + text + "\" on the wizard", [&]() -> HWND {
-      HWND wizard = Wizard();
-      return wizard ? ShownControl(wizard, text) : nullptr;
-    });
+  HWND WaitForText(const std::string& text, DWORD timeoutMs = kStepTimeoutMs) const {
+    return WaitFor(
+        "\"" + text + "\" on the wizard",
+        [&]() -> HWND {
+          HWND wizard = Wizard();
+          return wizard ? ShownControl(wizard, text) : nullptr;
+        },
+        timeoutMs);
   }
   bool Shows(const std::string& text) const {
     HWND wizard = Wizard();
@@ -372,6 +381,14 @@ void CancelPages(const std::string& exe, const Arguments&) {
   }
 }
 
+// Types a folder into page 3's folder field.
+void TypeFolder(const SetupRun& setup, const std::string& folder) {
+  HWND field = ShownControlOfClass(setup.Wizard(), "Edit");
+  Require(field != nullptr, "no folder field on page 3");
+  SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+  Require(TextOf(field) == folder, "the folder field did not take the text");
+}
+
 // Folders on drives the setup must refuse: each argument is
 // "<letter>=<reason text id>" with the ids "cdrom" and "nodrive".
 void RefusedFolders(const std::string& exe, const Arguments& drives) {
@@ -383,10 +400,7 @@ void RefusedFolders(const std::string& exe, const Arguments& drives) {
     const std::string kind = drive.substr(2);
     const std::string reason = kind == "cdrom" ? text::kCdromDrive : text::kNoRootDirectory;
     const std::string folder = letter + ":\\" + kDefaultFolderName;
-    HWND field = ShownControlOfClass(setup.Wizard(), "Edit");
-    Require(field != nullptr, "no folder field on page 3");
-    SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
-    Require(TextOf(field) == folder, "the folder field did not take the text");
+    TypeFolder(setup, folder);
     setup.Click(text::kInstall);
     setup.AnswerBox(std::string(text::kFolderErrorStart) + folder + "\r" +
                         text::kFolderErrorMiddle + "\r" + reason,
@@ -446,6 +460,502 @@ void StartTime(const std::string& exe, const Arguments& arguments) {
   }
   std::printf("setup start to first page: median %.0f ms over %d runs\n", Median(wizard), runs);
   std::printf("cmd /c exit 0, start to end: median %.0f ms over %d runs\n", Median(bare), runs);
+}
+
+// ---------------------------------------------------------------- install runs
+
+constexpr DWORD kInstallTimeoutMs = 120000;
+constexpr ULONGLONG kDosTimeStep = 2 * 10000000ULL;  // 2 s in FILETIME units
+
+// The payload folder as the driver sees it: a Unix path is reached through
+// Wine's Z: drive.
+std::string PayloadFolder(const Arguments& arguments) {
+  Require(!arguments.empty(), "no payload folder given");
+  std::string folder = arguments[0];
+  if (!folder.empty() && folder[0] == '/') {
+    std::replace(folder.begin(), folder.end(), '/', '\\');
+    folder = "Z:" + folder;
+  }
+  Require(PathExists(folder), "the payload folder is missing: " + folder);
+  return folder;
+}
+
+std::string Lowercase(std::string text) {
+  CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+std::string ReadBytes(const std::string& path) {
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr));
+  Require(static_cast<bool>(file), "cannot open " + path);
+  LARGE_INTEGER size{};
+  Require(GetFileSizeEx(file.get(), &size) != FALSE, "no size of " + path);
+  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  Require(bytes.empty() || (ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                     &read, nullptr) &&
+                            read == bytes.size()),
+          "cannot read " + path);
+  return bytes;
+}
+
+ULONGLONG LastWriteTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  Require(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) != FALSE,
+          "no attributes of " + path);
+  return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+         data.ftLastWriteTime.dwLowDateTime;
+}
+
+// Every file under folder, as "\relative\path", sorted without case.
+std::vector<std::string> FilesUnder(const std::string& folder) {
+  std::vector<std::string> files;
+  std::function<void(const std::string&)> walk = [&](const std::string& relative) {
+    WIN32_FIND_DATAA found{};
+    FindHandle find(FindFirstFileA((folder + relative + "\\*").c_str(), &found));
+    if (!find) return;
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        walk(relative + "\\" + name);
+      } else {
+        files.push_back(relative + "\\" + name);
+      }
+    } while (FindNextFileA(find.get(), &found));
+  };
+  walk("");
+  std::sort(files.begin(), files.end(),
+            [](const std::string& a, const std::string& b) { return Lowercase(a) < Lowercase(b); });
+  return files;
+}
+
+std::optional<std::string> ReadString(HKEY root, const std::string& path, const char* name) {
+  RegKey key(OpenProductKey(root, path.c_str()));
+  if (!key) return std::nullopt;
+  char data[2048] = {};
+  DWORD size = sizeof data - 1;
+  DWORD type = 0;
+  if (RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return std::nullopt;
+  }
+  return std::string(data);
+}
+
+std::optional<DWORD> ReadInteger(HKEY root, const std::string& path, const char* name) {
+  RegKey key(OpenProductKey(root, path.c_str()));
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  DWORD type = 0;
+  if (!key || RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                               &size) != ERROR_SUCCESS ||
+      type != REG_DWORD) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+void RequireString(HKEY root, const std::string& path, const char* name,
+                   const std::string& expected) {
+  const std::optional<std::string> value = ReadString(root, path, name);
+  Require(value == expected, path + " \"" + name + "\" is \"" + value.value_or("(missing)") +
+                                 "\", expected \"" + expected + "\"");
+}
+
+std::string SpecialFolder(int csidl) {
+  char folder[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder))) return {};
+  return folder;
+}
+
+bool FolderThere(const std::string& folder) {
+  const DWORD attributes = GetFileAttributesA(folder.c_str());
+  return !folder.empty() && attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The link files a successful install makes on this machine: program group
+// and desktop (all users where those folders exist), and one in each Quick
+// Launch folder that exists.
+std::vector<std::string> ExpectedLinks() {
+  auto folderOr = [](int csidl, int fallback) {
+    const std::string folder = SpecialFolder(csidl);
+    return FolderThere(folder) ? folder : SpecialFolder(fallback);
+  };
+  const std::string name = std::string("\\") + kLinkName + kLinkFileExtension;
+  std::vector<std::string> links = {
+      folderOr(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS) + "\\" + kProgramGroupName + name,
+      folderOr(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY) + name};
+  for (int csidl : {CSIDL_APPDATA, CSIDL_COMMON_APPDATA}) {
+    const std::string quickLaunch = SpecialFolder(csidl) + kQuickLaunchSubpath;
+    if (FolderThere(quickLaunch)) links.push_back(quickLaunch + name);
+  }
+  return links;
+}
+
+// The target of a link file, read back through the shell's link object.
+std::string LinkTarget(const std::string& file) {
+  ComPtr<IShellLinkA> link;
+  ComPtr<IPersistFile> persist;
+  Require(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IShellLinkA, link.put_void())) &&
+              SUCCEEDED(link.As(IID_IPersistFile, persist)),
+          "no shell link object");
+  const std::wstring wide(file.begin(), file.end());
+  Require(SUCCEEDED(persist->Load(wide.c_str(), STGM_READ)), "the link cannot be read: " + file);
+  char target[MAX_PATH * 2] = {};
+  link->GetPath(target, sizeof target, nullptr, SLGP_RAWPATH);
+  return target;
+}
+
+std::string OpenCommand(const std::string& folder, const char* exe) {
+  return "\"" + folder + "\\" + exe + "\" \"%1\"";
+}
+
+std::string Today() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  char text[16];
+  std::snprintf(text, sizeof text, "%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+  return text;
+}
+
+// Everything a complete install leaves, checked against the payload it came
+// from: the files (bytes and dates), the uninstaller moved to the Windows
+// folder, the registry entries, the install log and the links.
+void RequireInstalled(const std::string& folder, const std::string& payload) {
+  const std::string uninstaller = std::string("\\") + kUninstallExeName;
+  std::vector<std::string> expected = FilesUnder(payload);
+  expected.erase(std::remove_if(expected.begin(), expected.end(),
+                                [&](const std::string& file) {
+                                  return Lowercase(file) == uninstaller;
+                                }),
+                 expected.end());
+  const std::vector<std::string> installed = FilesUnder(folder);
+  Require(installed.size() == expected.size(),
+          "the install folder holds " + std::to_string(installed.size()) + " files, the payload " +
+              std::to_string(expected.size()) + " (without the uninstaller)");
+  for (size_t i = 0; i < expected.size(); ++i) {
+    const std::string& file = expected[i];
+    Require(Lowercase(installed[i]) == Lowercase(file), "installed " + installed[i] + ", not " + file);
+    Require(ReadBytes(folder + file) == ReadBytes(payload + file), "bytes differ: " + file);
+    const ULONGLONG made = LastWriteTime(folder + file);
+    const ULONGLONG source = LastWriteTime(payload + file);
+    Require((made > source ? made - source : source - made) < kDosTimeStep, "date differs: " + file);
+  }
+  const std::string windows = WindowsFolder();
+  Require(ReadBytes(windows + uninstaller) == ReadBytes(payload + "\\UninstallVXLite.exe"),
+          "the uninstaller in the Windows folder is not the payload's");
+  Note(std::to_string(expected.size()) + " files match the payload in bytes and dates");
+
+  RequireString(HKEY_CLASSES_ROOT, kProjectExtension, "", kProjectTypeName);
+  RequireString(HKEY_CLASSES_ROOT, kProjectExtensionCommandKey, "",
+                OpenCommand(folder, kLauncherExeName));
+  RequireString(HKEY_CLASSES_ROOT, kApplicationsKey, kFriendlyAppNameValue, kFriendlyAppName);
+  RequireString(HKEY_CLASSES_ROOT, kApplicationCommandKey, "",
+                OpenCommand(folder, kProductExeName));
+  RequireString(HKEY_CURRENT_USER,
+                std::string(kExplorerFileExtsKey) + "\\" + kProjectExtension + "\\" +
+                    kUserChoiceKey,
+                kUserChoiceProgidValue, kApplicationsKey);
+  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", kUninstallDisplayName);
+  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", kSetupFileVersion);
+  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", folder);
+  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "UnInstallString", windows + uninstaller);
+  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallDate", Today());
+  Require(ReadInteger(HKEY_LOCAL_MACHINE, kUninstallKey, "NoModify") == 1u, "NoModify is not 1");
+  RequireString(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeySystem], "OpenProject",
+                folder + kProjectsSubfolder);
+  Note("registry entries present");
+
+  // Every installed file is in the log, so the uninstaller can find it.
+  const std::string log = windows + kLogFileInWindows;
+  char value[MAX_PATH * 2] = {};
+  GetPrivateProfileStringA(kLogSectionDocument, kLogSectionFiles, "", value, sizeof value,
+                           log.c_str());
+  const int count = std::atoi(value);
+  std::vector<std::string> logged;
+  for (int i = 0; i < count; ++i) {
+    const std::string key = kLogEntryPrefix + std::to_string(i);
+    GetPrivateProfileStringA(kLogSectionFiles, key.c_str(), "", value, sizeof value, log.c_str());
+    logged.push_back(Lowercase(value));
+  }
+  for (const std::string& file : expected) {
+    Require(std::find(logged.begin(), logged.end(), Lowercase(folder + file)) != logged.end(),
+            "not in the install log: " + file);
+  }
+  Note("install log names all " + std::to_string(expected.size()) + " files (" +
+       std::to_string(count) + " entries)");
+
+  for (const std::string& link : ExpectedLinks()) {
+    Require(LinkTarget(link) == folder + "\\" + kProductExeName, "the link " + link +
+                                                                    " points elsewhere");
+  }
+  Note(std::to_string(ExpectedLinks().size()) + " links point at the product");
+}
+
+// Nothing of an install is left, registry and links included.
+void RequireNothingLeft(const std::string& folder) {
+  RequireNothingInstalled(folder);
+  Require(!KeyExists(HKEY_CLASSES_ROOT, kProjectExtension), "the .vx5 association is left");
+  Require(!KeyExists(HKEY_CLASSES_ROOT, kApplicationsKey), "the application entry is left");
+  for (const std::string& link : ExpectedLinks()) {
+    Require(!PathExists(link), "a link is left: " + link);
+  }
+}
+
+// Goes to page 3, checks the proposed folder and clicks "Install"; returns
+// the moment of the click.
+LARGE_INTEGER StartInstall(const SetupRun& setup) {
+  GoToPage(setup, 3);
+  const std::string proposed = TextOf(ShownControlOfClass(setup.Wizard(), "Edit"));
+  Require(proposed == DefaultInstallFolder(), "page 3 proposes \"" + proposed + "\"");
+  LARGE_INTEGER start;
+  QueryPerformanceCounter(&start);
+  setup.Click(text::kInstall);
+  return start;
+}
+
+bool IsTicked(HWND box) {
+  DWORD_PTR state = 0;
+  SendMessageTimeoutA(box, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+  return state == BST_CHECKED;
+}
+
+// Leaves page 5 with "Finish", "Run ... now!" ticked or not; the setup ends with 0.
+void FinishWith(const SetupRun& setup, bool runNow) {
+  HWND runBox = setup.WaitForText(text::kRunNow);
+  Require(IsTicked(runBox), "\"Run now\" is not ticked on page 5");
+  if (!runNow) {
+    PostMessageA(runBox, BM_CLICK, 0, 0);
+    WaitFor("\"Run now\" to be unticked", [&] { return !IsTicked(runBox); });
+  }
+  setup.Click(text::kFinish);
+  setup.WaitForCleanExit();
+}
+
+// Installs with the defaults and leaves page 5 without starting the product.
+void InstallWithDefaults(const std::string& exe) {
+  SetupRun setup(exe);
+  StartInstall(setup);
+  setup.WaitForText(text::kFinished, kInstallTimeoutMs);
+  FinishWith(setup, false);
+}
+
+// Runs the uninstall program the record names, without questions.
+void UninstallSilently() {
+  const std::string uninstaller = WindowsFolder() + "\\" + kUninstallExeName;
+  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "UnInstallString", uninstaller);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  std::string commandLine = "\"" + uninstaller + "\" " + kSilentSwitch;
+  Require(CreateProcessA(uninstaller.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                         nullptr, nullptr, &startup, &info) != FALSE,
+          "the uninstaller cannot be started");
+  KernelHandle process(info.hProcess);
+  CloseHandle(info.hThread);
+  Require(WaitForSingleObject(process.get(), kInstallTimeoutMs) == WAIT_OBJECT_0,
+          "the uninstaller did not end");
+  DWORD code = 1;
+  GetExitCodeProcess(process.get(), &code);
+  Require(code == static_cast<DWORD>(kUninstallExitDone),
+          "the uninstaller ended with " + std::to_string(code));
+  // Its helper copy deletes it once it has ended.
+  WaitFor("the uninstaller to delete itself", [&] { return !PathExists(uninstaller); });
+  Note("uninstalled");
+}
+
+// A JDK registered the way its own installer does, with its compiler.
+void RegisterJdk(const std::string& version, const std::string& home) {
+  const std::string key = std::string(kJdkRegistryKey) + "\\" + version;
+  HKEY created = nullptr;
+  Require(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
+                          KEY_WRITE | KEY_WOW64_32KEY, nullptr, &created,
+                          nullptr) == ERROR_SUCCESS,
+          "the JDK key cannot be made");
+  RegKey owner(created);
+  Require(RegSetValueExA(created, kJdkHomeValue, 0, REG_SZ,
+                         reinterpret_cast<const BYTE*>(home.c_str()),
+                         static_cast<DWORD>(home.size() + 1)) == ERROR_SUCCESS,
+          "JavaHome cannot be written");
+  CreateDirectoryA(home.c_str(), nullptr);
+  CreateDirectoryA((home + "\\bin").c_str(), nullptr);
+  FileHandle compiler(CreateFileA((home + kJdkCompilerFile).c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, 0, nullptr));
+  Require(static_cast<bool>(compiler), "the JDK's compiler cannot be made");
+}
+
+HWND VisibleProductWindow() {
+  HWND window = FindWindowA(kProductWindowClassName, nullptr);
+  return window && IsWindowVisible(window) ? window : nullptr;
+}
+
+// The full install with the defaults and "Run ... now!" ticked: the product
+// starts from the install folder. A JDK is registered, so the NOTE names
+// only the wireless toolkit and the settings name the JDK.
+void FullInstall(const std::string& exe, const Arguments& arguments) {
+  const std::string payload = PayloadFolder(arguments);
+  const std::string jdkHome = "C:\\jdk1.6.0_20";
+  RegisterJdk("1.6.0_20", jdkHome);
+  const std::string folder = DefaultInstallFolder();
+  SetupRun setup(exe);
+  StartInstall(setup);
+  setup.WaitForText(text::kFinished, kInstallTimeoutMs);
+  Require(setup.Shows(text::kNoteCaption) && setup.Shows(text::kWtkRequirement) &&
+              !setup.Shows(text::kJdkRequirement),
+          "the NOTE should name the wireless toolkit only");
+  RequireInstalled(folder, payload);
+  RequireString(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeySystem], kSettingJavaHome, jdkHome);
+  RequireString(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeySystem], kSettingJavaVersion,
+                "1.6.0_20");
+  Require(!ReadString(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeySystem], kSettingRootWtk),
+          "a toolkit was written though none is registered");
+  Require(!VisibleProductWindow(), "the product runs before Finish");
+  FinishWith(setup, true);
+
+  HWND product = WaitFor("the product's window", VisibleProductWindow);
+  DWORD productId = 0;
+  GetWindowThreadProcessId(product, &productId);
+  KernelHandle process(
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, productId));
+  Require(static_cast<bool>(process), "the product's process cannot be opened");
+  char image[MAX_PATH * 2] = {};
+  DWORD length = sizeof image;
+  QueryFullProcessImageNameA(process.get(), 0, image, &length);
+  Require(Lowercase(image) == Lowercase(folder + "\\" + kProductExeName),
+          std::string("the product ran from ") + image);
+  Note(std::string("the product's window is shown: ") + TextOf(product));
+  PostMessageA(product, WM_CLOSE, 0, 0);
+  Require(WaitForSingleObject(process.get(), kStepTimeoutMs) == WAIT_OBJECT_0,
+          "the product did not close");
+}
+
+// Uninstall with the product's own uninstaller leaves nothing, and the setup
+// then installs again on the same machine.
+void UninstallReinstall(const std::string& exe, const Arguments& arguments) {
+  const std::string payload = PayloadFolder(arguments);
+  const std::string folder = DefaultInstallFolder();
+  InstallWithDefaults(exe);
+  RequireInstalled(folder, payload);
+  UninstallSilently();
+  RequireNothingLeft(folder);
+  Note("nothing is left after the uninstall");
+  InstallWithDefaults(exe);
+  RequireInstalled(folder, payload);
+  Note("installed again");
+}
+
+// A file of the package in use at its target (opened without sharing, as a
+// running program holds its files) makes the copy fail with -333: the
+// error box, page 4 stays, "Exit" closes without a question and no record or
+// log is written. Once the file is free, the setup installs.
+void UnpackError(const std::string& exe, const Arguments& arguments) {
+  const std::string payload = PayloadFolder(arguments);
+  const std::string folder = DefaultInstallFolder();
+  const std::string held = folder + "\\" + kLauncherExeName;
+  Require(CreateDirectoryA(folder.c_str(), nullptr) != FALSE, "the install folder cannot be made");
+  {
+    FileHandle inUse(CreateFileA(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                 nullptr));
+    Require(static_cast<bool>(inUse), "the file in use cannot be made");
+    SetupRun setup(exe);
+    StartInstall(setup);
+    char error[256];
+    std::snprintf(error, sizeof error, text::kInstallErrorFormat, kUnpackCannotWrite);
+    setup.AnswerBox(error, IDOK);
+    Require(setup.Shows(text::kPleaseWait), "page 4 is no longer shown");
+    setup.Click(text::kExit);
+    setup.WaitForCleanExit();
+    Require(!setup.Box(), "a question was asked");
+    Require(!KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey), "an uninstall record was written");
+    Require(!PathExists(WindowsFolder() + kLogFileInWindows), "an install log was written");
+    Require(!KeyExists(HKEY_LOCAL_MACHINE, kSettingsKeys[1]), "settings were written");
+  }
+  Note("the failed install wrote no record; the file is free again");
+  InstallWithDefaults(exe);
+  RequireInstalled(folder, payload);
+}
+
+// The progress bar's position on page 4.
+int ProgressPosition(const SetupRun& setup) {
+  HWND bar = setup.Wizard() ? ShownControlOfClass(setup.Wizard(), PROGRESS_CLASSA) : nullptr;
+  DWORD_PTR position = 0;
+  if (bar) SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position);
+  return static_cast<int>(position);
+}
+
+// Cancel during the copy (setup slowed per item): "No" lets the copy go on,
+// "Yes" tells that the copied files are cleaned up, the rollback leaves
+// nothing, and page 5 says the install was cancelled; "Finish" does not
+// start the product.
+void CancelCopy(const std::string& exe, const Arguments&) {
+  const std::string folder = DefaultInstallFolder();
+  SetupRun setup(exe);
+  StartInstall(setup);
+  setup.WaitForText(text::kStepCopyingFiles);
+  WaitFor("the copy to get going", [&] { return ProgressPosition(setup) >= 5; });
+  setup.Click(text::kExit);
+  setup.AnswerBox(text::kAbortQuestion, IDNO);
+  const int before = ProgressPosition(setup);
+  WaitFor("the copy to go on after No", [&] { return ProgressPosition(setup) > before; });
+  Require(PathExists(folder), "nothing was copied");
+  setup.Click(text::kExit);
+  setup.AnswerBox(text::kAbortQuestion, IDYES);
+  setup.AnswerBox(text::kCancelledInfo, IDOK);
+  setup.WaitForText(text::kUserCancelled, kInstallTimeoutMs);
+  Require(!setup.Shows(text::kRunNow), "\"Run now\" is offered after a cancel");
+  RequireNothingLeft(folder);
+  setup.Click(text::kFinish);
+  setup.WaitForCleanExit();
+  Require(!VisibleProductWindow(), "the product was started after a cancel");
+}
+
+// Time from "Install" to page 5 through the wizard (median over the runs
+// given after the payload, default 3, uninstalling between them), beside
+// CopyFileA of the payload's files into a fresh folder.
+void InstallTime(const std::string& exe, const Arguments& arguments) {
+  const std::string payload = PayloadFolder(arguments);
+  const int runs = arguments.size() < 2 ? 3 : std::max(1, std::atoi(arguments[1].c_str()));
+  std::vector<double> wizard, copy;
+  for (int run = 0; run < runs; ++run) {
+    {
+      SetupRun setup(exe);
+      const LARGE_INTEGER start = StartInstall(setup);
+      setup.WaitForText(text::kFinished, kInstallTimeoutMs);
+      wizard.push_back(MillisecondsSince(start));
+      FinishWith(setup, false);
+    }
+    UninstallSilently();
+
+    const std::string target = "C:\\plain-copy";
+    const std::vector<std::string> files = FilesUnder(payload);
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    CreateDirectoryA(target.c_str(), nullptr);
+    for (const std::string& file : files) {
+      for (size_t slash = file.find('\\', 1); slash != std::string::npos;
+           slash = file.find('\\', slash + 1)) {
+        CreateDirectoryA((target + file.substr(0, slash)).c_str(), nullptr);
+      }
+      Require(CopyFileA((payload + file).c_str(), (target + file).c_str(), FALSE) != FALSE,
+              "the plain copy failed: " + file);
+    }
+    copy.push_back(MillisecondsSince(start));
+    SHFILEOPSTRUCTA remove{};
+    const std::string from = target + '\0';  // double-terminated list
+    remove.wFunc = FO_DELETE;
+    remove.pFrom = from.c_str();
+    remove.fFlags = FOF_NO_UI;
+    SHFileOperationA(&remove);
+  }
+  std::printf("install through the wizard, Install to page 5: median %.0f ms over %d runs\n",
+              Median(wizard), runs);
+  std::printf("CopyFileA of the payload's files: median %.0f ms over %d runs\n", Median(copy),
+              runs);
 }
 
 // ---------------------------------------------------------------- pictures
@@ -522,6 +1032,11 @@ const std::map<std::string, void (*)(const std::string&, const Arguments&)> kSce
     {"product_running", ProductRunning},
     {"cancel_pages", CancelPages},
     {"refused_folders", RefusedFolders},
+    {"full_install", FullInstall},
+    {"uninstall_reinstall", UninstallReinstall},
+    {"unpack_error", UnpackError},
+    {"cancel_copy", CancelCopy},
+    {"install_time", InstallTime},
 };
 
 }  // namespace
@@ -534,6 +1049,7 @@ int main(int argc, char** argv) {
   }
   const std::string scenario = argv[1];
   const Arguments arguments(argv + 3, argv + argc);
+  ComApartment com;  // the links are read through the shell's link object
   try {
     kScenarios.at(scenario)(argv[2], arguments);
   } catch (const std::exception& failure) {
