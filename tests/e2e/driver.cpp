@@ -1021,6 +1021,35 @@ void Tour(const std::string& exe, const Arguments&) {
     Shot("blocked", {setup.Wizard()});
     setup.Click(text::kClose);
     setup.WaitForCleanExit();
+  }  // Pages 4 and 5 need a setup slowed per item (SetupVXLiteSlow), or the
+  // copy is over before it can be photographed.
+  {
+    SetupRun setup(exe);
+    StartInstall(setup);
+    setup.WaitForText(text::kStepCopyingFiles);
+    WaitFor("the copy to get going", [&] { return ProgressPosition(setup) >= 15; });
+    setup.Click(text::kExit);
+    HWND box = WaitFor("the abort question", [&] { return setup.Box(); });
+    PostMessageA(GetDlgItem(box, IDYES), BM_CLICK, 0, 0);
+    WaitFor("the question to close", [&] { return !IsWindow(box); });
+    box = WaitFor("the cancel information", [&] { return setup.Box(); });
+    Shot("4-cancelled-box", {setup.Wizard(), box});
+    PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    setup.WaitForText(text::kUserCancelled, kInstallTimeoutMs);
+    Shot("5-cancelled", {setup.Wizard()});
+    setup.Click(text::kFinish);
+    setup.WaitForCleanExit();
+  }
+  {
+    SetupRun setup(exe);
+    StartInstall(setup);
+    setup.WaitForText(text::kStepCopyingFiles);
+    WaitFor("the copy to be half done", [&] { return ProgressPosition(setup) >= 45; },
+            kInstallTimeoutMs);
+    Shot("4-progress", {setup.Wizard()});
+    setup.WaitForText(text::kFinished, kInstallTimeoutMs);
+    Shot("5-finish-note", {setup.Wizard()});
+    FinishWith(setup, false);
   }
 }
 
