@@ -163,6 +163,17 @@ SYSTEMTIME LocalWriteTime(const std::string& path) {
 
 std::string TestWindowsFolder() { return g_windowsFolder; }
 
+TempFolderOverride::TempFolderOverride(const std::string& folder)
+    : savedTmp_(ReadEnvironment("TMP")), savedTemp_(ReadEnvironment("TEMP")) {
+  SetEnvironmentVariableA("TMP", folder.c_str());
+  SetEnvironmentVariableA("TEMP", folder.c_str());
+}
+
+TempFolderOverride::~TempFolderOverride() {
+  SetEnvironmentVariableA("TMP", savedTmp_.empty() ? nullptr : savedTmp_.c_str());
+  SetEnvironmentVariableA("TEMP", savedTemp_.empty() ? nullptr : savedTemp_.c_str());
+}
+
 void WorkerTest::SetUp() {
   RegistryAndFilesTest::SetUp();
   temp_ = scratch_ / "temp";
@@ -171,19 +182,14 @@ void WorkerTest::SetUp() {
   ASSERT_TRUE(CreateDirectoryA(temp_.c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryA(windows_.c_str(), nullptr));
   g_windowsFolder = windows_;
-  savedTmp_ = ReadEnvironment("TMP");
-  savedTemp_ = ReadEnvironment("TEMP");
-  // The worker asks GetTempPathA, which follows TMP, then TEMP.
-  SetEnvironmentVariableA("TMP", temp_.c_str());
-  SetEnvironmentVariableA("TEMP", temp_.c_str());
+  tempOverride_.emplace(temp_);  // the worker's temporary package goes there
   sink_ = std::make_unique<MessageSink>();
   ASSERT_NE(sink_->hwnd(), nullptr);
 }
 
 void WorkerTest::TearDown() {
   sink_.reset();
-  SetEnvironmentVariableA("TMP", savedTmp_.empty() ? nullptr : savedTmp_.c_str());
-  SetEnvironmentVariableA("TEMP", savedTemp_.empty() ? nullptr : savedTemp_.c_str());
+  tempOverride_.reset();
   RegistryAndFilesTest::TearDown();
 }
 

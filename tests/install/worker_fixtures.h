@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,19 @@ struct CallbackRecord {
   int32_t resultCode = 0;
 };
 
+// Points TMP and TEMP at a folder while it lives (GetTempPathA follows TMP,
+// then TEMP) and gives both their earlier values back.
+class TempFolderOverride {
+ public:
+  explicit TempFolderOverride(const std::string& folder);
+  ~TempFolderOverride();
+  TempFolderOverride(const TempFolderOverride&) = delete;
+  TempFolderOverride& operator=(const TempFolderOverride&) = delete;
+
+ private:
+  std::string savedTmp_, savedTemp_;
+};
+
 // Registry redirected, a scratch folder holding the temporary folder (TMP and
 // TEMP point there while the test runs), a Windows folder of its own and the
 // default install folder, and a message sink.
@@ -132,7 +146,7 @@ class WorkerTest : public RegistryAndFilesTest {
   std::unique_ptr<MessageSink> sink_;
 
  private:
-  std::string savedTmp_, savedTemp_;
+  std::optional<TempFolderOverride> tempOverride_;
 };
 
 // The Windows folder the current WorkerTest gives its workers' install log.

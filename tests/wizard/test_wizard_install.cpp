@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,12 +76,6 @@ std::string SpecialFolderOr(int csidl, int fallback) {
   return FolderExists(folder) ? folder : GetSpecialFolder(fallback);
 }
 
-std::string Environment(const char* name) {
-  char value[MAX_PATH * 2] = {};
-  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-  return length < sizeof value ? std::string(value, length) : std::string();
-}
-
 std::vector<TestItem> ItemsWithoutProduct() {
   std::vector<TestItem> items = test::SampleItems();
   items.erase(items.begin());  // "vxlite.exe"
@@ -98,11 +93,7 @@ class WizardInstall : public test::WizardTest {
     ASSERT_TRUE(CreateDirectoryA(temp_.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(windows_.c_str(), nullptr));
     g_windowsFolder = windows_;
-    savedTmp_ = Environment("TMP");
-    savedTemp_ = Environment("TEMP");
-    // The worker's temporary package goes to the scratch folder.
-    SetEnvironmentVariableA("TMP", temp_.c_str());
-    SetEnvironmentVariableA("TEMP", temp_.c_str());
+    tempOverride_.emplace(temp_);  // the worker's temporary package goes there
     programGroup_ = SpecialFolderOr(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS) + "\\VantorexLite";
     groupExisted_ = FolderExists(programGroup_);
     desktop_ = SpecialFolderOr(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOP);
@@ -118,8 +109,7 @@ class WizardInstall : public test::WizardTest {
       for (auto it = madeFolders_.rbegin(); it != madeFolders_.rend(); ++it) {
         RemoveDirectoryA(it->c_str());
       }
-      SetEnvironmentVariableA("TMP", savedTmp_.empty() ? nullptr : savedTmp_.c_str());
-      SetEnvironmentVariableA("TEMP", savedTemp_.empty() ? nullptr : savedTemp_.c_str());
+      tempOverride_.reset();
     }
     test::WizardTest::TearDown();
   }
@@ -218,7 +208,8 @@ class WizardInstall : public test::WizardTest {
     return result;
   }
 
-  std::string temp_, windows_, installDir_, savedTmp_, savedTemp_;
+  std::string temp_, windows_, installDir_;
+  std::optional<test::TempFolderOverride> tempOverride_;
   std::string programGroup_, desktop_, userQuickLaunch_, commonQuickLaunch_;
   bool groupExisted_ = false;
   std::vector<std::string> madeFolders_;
