@@ -1,0 +1,341 @@
+#include "machine.h"
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+
+namespace vx::e2e {
+
+namespace {
+
+constexpr ULONGLONG kDosTimeStep = 2 * 10000000ULL;  // 2 s in FILETIME units
+
+// Opens a key for reading; HKEY_LOCAL_MACHINE in the 32-bit view the setup
+// writes. Null when the key is missing.
+HKEY OpenProductKey(HKEY root, const char* path) {
+  HKEY key = nullptr;
+  const REGSAM view = root == HKEY_LOCAL_MACHINE ? KEY_WOW64_32KEY : 0;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ | view, &key) != ERROR_SUCCESS) return nullptr;
+  return key;
+}
+
+// The whole content of a file; fails the scenario when it cannot be read.
+std::string ReadBytes(const std::string& path) {
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr));
+  Require(static_cast<bool>(file), "cannot open " + path);
+  LARGE_INTEGER size{};
+  Require(GetFileSizeEx(file.get(), &size) != FALSE, "no size of " + path);
+  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  Require(bytes.empty() || (ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                     &read, nullptr) &&
+                            read == bytes.size()),
+          "cannot read " + path);
+  return bytes;
+}
+
+ULONGLONG LastWriteTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  Require(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) != FALSE,
+          "no attributes of " + path);
+  return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+         data.ftLastWriteTime.dwLowDateTime;
+}
+
+// A REG_DWORD value, or nothing.
+std::optional<DWORD> ReadInteger(HKEY root, const std::string& path, const char* name) {
+  RegKey key(OpenProductKey(root, path.c_str()));
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  DWORD type = 0;
+  if (!key || RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                               &size) != ERROR_SUCCESS ||
+      type != REG_DWORD) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::string SpecialFolder(int csidl) {
+  char folder[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder))) return {};
+  return folder;
+}
+
+bool FolderThere(const std::string& folder) {
+  const DWORD attributes = GetFileAttributesA(folder.c_str());
+  return !folder.empty() && attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The link files a successful install makes on this machine: program group
+// and desktop (all users where those folders exist), and one in each Quick
+// Launch folder that exists.
+std::vector<std::string> ExpectedLinks() {
+  auto folderOr = [](int csidl, int fallback) {
+    const std::string folder = SpecialFolder(csidl);
+    return FolderThere(folder) ? folder : SpecialFolder(fallback);
+  };
+  const std::string name = std::string("\\") + kLinkName + kLinkFileExtension;
+  std::vector<std::string> links = {
+      folderOr(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS) + "\\" + kProgramGroupName + name,
+      folderOr(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY) + name};
+  for (int csidl : {CSIDL_APPDATA, CSIDL_COMMON_APPDATA}) {
+    const std::string quickLaunch = SpecialFolder(csidl) + kQuickLaunchSubpath;
+    if (FolderThere(quickLaunch)) links.push_back(quickLaunch + name);
+  }
+  return links;
+}
+
+// The target of a link file, read back through the shell's link object.
+std::string LinkTarget(const std::string& file) {
+  ComPtr<IShellLinkA> link;
+  ComPtr<IPersistFile> persist;
+  Require(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IShellLinkA, link.put_void())) &&
+              SUCCEEDED(link.As(IID_IPersistFile, persist)),
+          "no shell link object");
+  const std::wstring wide(file.begin(), file.end());
+  Require(SUCCEEDED(persist->Load(wide.c_str(), STGM_READ)), "the link cannot be read: " + file);
+  char target[MAX_PATH * 2] = {};
+  link->GetPath(target, sizeof target, nullptr, SLGP_RAWPATH);
+  return target;
+}
+
+// The open command the file association writes for an executable.
+std::string OpenCommand(const std::string& folder, const char* exe) {
+  return "\"" + folder + "\\" + exe + "\" \"%1\"";
+}
+
+// The local date as eight digits, year first.
+std::string Today() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  char text[16];
+  std::snprintf(text, sizeof text, "%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+  return text;
+}
+
+}  // namespace
+
+bool KeyExists(HKEY root, const char* path) {
+  HKEY key = OpenProductKey(root, path);
+  if (key) RegCloseKey(key);
+  return key != nullptr;
+}
+
+bool PathExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string WindowsFolder() {
+  char folder[MAX_PATH] = {};
+  GetWindowsDirectoryA(folder, MAX_PATH);
+  return folder;
+}
+
+void RequireNothingInstalled(const std::string& installFolder) {
+  Require(!PathExists(installFolder), "the install folder exists: " + installFolder);
+  Require(!KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey), "an uninstall record exists");
+  Require(!KeyExists(HKEY_LOCAL_MACHINE, kSettingsKeys[1]), "product settings exist");
+  Require(!PathExists(WindowsFolder() + kLogFileInWindows), "an install log exists");
+  Require(!PathExists(WindowsFolder() + "\\" + kUninstallExeName), "an uninstaller exists");
+}
+
+std::string DefaultInstallFolder() {
+  char folder[MAX_PATH] = {};
+  ExpandEnvironmentStringsA("%ProgramFiles%", folder, MAX_PATH);
+  return std::string(folder) + "\\" + kDefaultFolderName;
+}
+
+std::string PayloadFolder(const Arguments& arguments) {
+  Require(!arguments.empty(), "no payload folder given");
+  std::string folder = arguments[0];
+  if (!folder.empty() && folder[0] == '/') {
+    std::replace(folder.begin(), folder.end(), '/', '\\');
+    folder = "Z:" + folder;
+  }
+  Require(PathExists(folder), "the payload folder is missing: " + folder);
+  return folder;
+}
+
+std::string Lowercase(std::string text) {
+  CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+std::vector<std::string> FilesUnder(const std::string& folder) {
+  std::vector<std::string> files;
+  std::function<void(const std::string&)> walk = [&](const std::string& relative) {
+    WIN32_FIND_DATAA found{};
+    FindHandle find(FindFirstFileA((folder + relative + "\\*").c_str(), &found));
+    if (!find) return;
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        walk(relative + "\\" + name);
+      } else {
+        files.push_back(relative + "\\" + name);
+      }
+    } while (FindNextFileA(find.get(), &found));
+  };
+  walk("");
+  std::sort(files.begin(), files.end(),
+            [](const std::string& a, const std::string& b) { return Lowercase(a) < Lowercase(b); });
+  return files;
+}
+
+std::optional<std::string> ReadString(HKEY root, const std::string& path, const char* name) {
+  RegKey key(OpenProductKey(root, path.c_str()));
+  if (!key) return std::nullopt;
+  char data[2048] = {};
+  DWORD size = sizeof data - 1;
+  DWORD type = 0;
+  if (RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return std::nullopt;
+  }
+  return std::string(data);
+}
+
+void RequireString(HKEY root, const std::string& path, const char* name,
+                   const std::string& expected) {
+  const std::optional<std::string> value = ReadString(root, path, name);
+  Require(value == expected, path + " \"" + name + "\" is \"" + value.value_or("(missing)") +
+                                 "\", expected \"" + expected + "\"");
+}
+
+void RequireInstalled(const std::string& folder, const std::string& payload) {
+  const std::string uninstaller = std::string("\\") + kUninstallExeName;
+  std::vector<std::string> expected = FilesUnder(payload);
+  expected.erase(std::remove_if(expected.begin(), expected.end(),
+                                [&](const std::string& file) {
+                                  return Lowercase(file) == uninstaller;
+                                }),
+                 expected.end());
+  const std::vector<std::string> installed = FilesUnder(folder);
+  Require(installed.size() == expected.size(),
+          "the install folder holds " + std::to_string(installed.size()) + " files, the payload " +
+              std::to_string(expected.size()) + " (without the uninstaller)");
+  for (size_t i = 0; i < expected.size(); ++i) {
+    const std::string& file = expected[i];
+    Require(Lowercase(installed[i]) == Lowercase(file), "installed " + installed[i] + ", not " + file);
+    Require(ReadBytes(folder + file) == ReadBytes(payload + file), "bytes differ: " + file);
+    const ULONGLONG made = LastWriteTime(folder + file);
+    const ULONGLONG source = LastWriteTime(payload + file);
+    Require((made > source ? made - source : source - made) < kDosTimeStep, "date differs: " + file);
+  }
+  const std::string windows = WindowsFolder();
+  Require(ReadBytes(windows + uninstaller) == ReadBytes(payload + "\\UninstallVXLite.exe"),
+          "the uninstaller in the Windows folder is not the payload's");
+  Note(std::to_string(expected.size()) + " files match the payload in bytes and dates");
+
+  RequireString(HKEY_CLASSES_ROOT, kProjectExtension, "", kProjectTypeName);
+  RequireString(HKEY_CLASSES_ROOT, kProjectExtensionCommandKey, "",
+                OpenCommand(folder, kLauncherExeName));
+  RequireString(HKEY_CLASSES_ROOT, kApplicationsKey, kFriendlyAppNameValue, kFriendlyAppName);
+  RequireString(HKEY_CLASSES_ROOT, kApplicationCommandKey, "",
+                OpenCommand(folder, kProductExeName));
+  RequireString(HKEY_CURRENT_USER,
+                std::string(kExplorerFileExtsKey) + "\\" + kProjectExtension + "\\" +
+                    kUserChoiceKey,
+                kUserChoiceProgidValue, kApplicationsKey);
+  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", kUninstallDisplayName);
+  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", kSetupFileVersion);
+  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", folder);
+  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "UnInstallString", windows + uninstaller);
+  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallDate", Today());
+  Require(ReadInteger(HKEY_LOCAL_MACHINE, kUninstallKey, "NoModify") == 1u, "NoModify is not 1");
+  RequireString(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeySystem], "OpenProject",
+                folder + kProjectsSubfolder);
+  Note("registry entries present");
+
+  // Every installed file is in the log, so the uninstaller can find it.
+  const std::string log = windows + kLogFileInWindows;
+  char value[MAX_PATH * 2] = {};
+  GetPrivateProfileStringA(kLogSectionDocument, kLogSectionFiles, "", value, sizeof value,
+                           log.c_str());
+  const int count = std::atoi(value);
+  std::vector<std::string> logged;
+  for (int i = 0; i < count; ++i) {
+    const std::string key = kLogEntryPrefix + std::to_string(i);
+    GetPrivateProfileStringA(kLogSectionFiles, key.c_str(), "", value, sizeof value, log.c_str());
+    logged.push_back(Lowercase(value));
+  }
+  for (const std::string& file : expected) {
+    Require(std::find(logged.begin(), logged.end(), Lowercase(folder + file)) != logged.end(),
+            "not in the install log: " + file);
+  }
+  Note("install log names all " + std::to_string(expected.size()) + " files (" +
+       std::to_string(count) + " entries)");
+
+  for (const std::string& link : ExpectedLinks()) {
+    Require(LinkTarget(link) == folder + "\\" + kProductExeName, "the link " + link +
+                                                                    " points elsewhere");
+  }
+  Note(std::to_string(ExpectedLinks().size()) + " links point at the product");
+}
+
+void RequireNothingLeft(const std::string& folder) {
+  RequireNothingInstalled(folder);
+  Require(!KeyExists(HKEY_CLASSES_ROOT, kProjectExtension), "the .vx5 association is left");
+  Require(!KeyExists(HKEY_CLASSES_ROOT, kApplicationsKey), "the application entry is left");
+  for (const std::string& link : ExpectedLinks()) {
+    Require(!PathExists(link), "a link is left: " + link);
+  }
+}
+
+void UninstallSilently() {
+  const std::string uninstaller = WindowsFolder() + "\\" + kUninstallExeName;
+  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "UnInstallString", uninstaller);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  std::string commandLine = "\"" + uninstaller + "\" " + kSilentSwitch;
+  Require(CreateProcessA(uninstaller.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                         nullptr, nullptr, &startup, &info) != FALSE,
+          "the uninstaller cannot be started");
+  KernelHandle process(info.hProcess);
+  CloseHandle(info.hThread);
+  Require(WaitForSingleObject(process.get(), kInstallTimeoutMs) == WAIT_OBJECT_0,
+          "the uninstaller did not end");
+  DWORD code = 1;
+  GetExitCodeProcess(process.get(), &code);
+  Require(code == static_cast<DWORD>(kUninstallExitDone),
+          "the uninstaller ended with " + std::to_string(code));
+  // Its helper copy deletes it once it has ended.
+  WaitFor("the uninstaller to delete itself", [&] { return !PathExists(uninstaller); });
+  Note("uninstalled");
+}
+
+void RegisterJdk(const std::string& version, const std::string& home) {
+  const std::string key = std::string(kJdkRegistryKey) + "\\" + version;
+  HKEY created = nullptr;
+  Require(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
+                          KEY_WRITE | KEY_WOW64_32KEY, nullptr, &created,
+                          nullptr) == ERROR_SUCCESS,
+          "the JDK key cannot be made");
+  RegKey owner(created);
+  Require(RegSetValueExA(created, kJdkHomeValue, 0, REG_SZ,
+                         reinterpret_cast<const BYTE*>(home.c_str()),
+                         static_cast<DWORD>(home.size() + 1)) == ERROR_SUCCESS,
+          "JavaHome cannot be written");
+  CreateDirectoryA(home.c_str(), nullptr);
+  CreateDirectoryA((home + "\\bin").c_str(), nullptr);
+  FileHandle compiler(CreateFileA((home + kJdkCompilerFile).c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, 0, nullptr));
+  Require(static_cast<bool>(compiler), "the JDK's compiler cannot be made");
+}
+
+HWND VisibleProductWindow() {
+  HWND window = FindWindowA(kProductWindowClassName, nullptr);
+  return window && IsWindowVisible(window) ? window : nullptr;
+}
+
+}  // namespace vx::e2e
