@@ -208,8 +208,6 @@ bool TfrmInstVXLite::CreateControls() {
   SendMessageA(Control(Ctl::pbarInstall), PBM_SETSTEP, 1, 0);
   SendMessageA(Control(Ctl::cboxStart), BM_SETCHECK, BST_CHECKED, 0);
   SendMessageA(Control(Ctl::edtTarget), EM_LIMITTEXT, MAX_PATH, 0);
-  // The agreement built into the window; LoadEULA replaces it.
-  SetWindowTextA(Control(Ctl::mmEULA), text::kBuiltInAgreement);
 
   whiteBrush_.reset(CreateSolidBrush(kWhite));
   bannerBrush_.reset(CreateSolidBrush(kBannerGrey));

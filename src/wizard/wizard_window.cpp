@@ -167,14 +167,21 @@ void TfrmInstVXLite::InitTexts() {
   LoadEULA();
 }
 
+// The licence edit gets its text once, after its font and size are set: the
+// edit lays out every line again whenever either changes.
 void TfrmInstVXLite::LoadEULA() {
   try {
     const ResourceBytes bytes = FindResourceBytes(resources_, kEulaResourceName, RT_RCDATA);
-    if (!bytes.data || bytes.size == 0) return;  // the built-in agreement stays
-    const std::string lines = AgreementLines(std::string_view(bytes.data, bytes.size));
-    if (!lines.empty()) SetText(Ctl::mmEULA, lines);
-  } catch (...) {  // the built-in agreement stays
+    if (bytes.data && bytes.size > 0) {
+      const std::string lines = AgreementLines(std::string_view(bytes.data, bytes.size));
+      if (!lines.empty()) {
+        SetText(Ctl::mmEULA, lines);
+        return;
+      }
+    }
+  } catch (...) {  // the agreement built into the window is shown instead
   }
+  SetText(Ctl::mmEULA, text::kBuiltInAgreement);
 }
 
 void TfrmInstVXLite::Show(int showCommand) {
