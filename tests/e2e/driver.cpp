@@ -23,6 +23,7 @@
 #include "common/product.h"
 #include "install/install_thread.h"
 #include "machine.h"
+#include "product_window.h"
 #include "setup_run.h"
 
 namespace {
@@ -62,35 +63,11 @@ void AlreadyInstalled(const std::string& exe, const Arguments&) {
   Require(!PathExists(DefaultInstallFolder()), "a blocked setup made the install folder");
 }
 
-LRESULT CALLBACK ProductWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-  return DefWindowProcA(window, message, w, l);
-}
-
-// A hidden window of the product's class, standing for the running product
-// (the setup looks for the class, shown or not).
-class ProductWindow {
- public:
-  ProductWindow() {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = ProductWindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = kProductWindowClassName;
-    RegisterClassA(&windowClass);  // already there on a second use
-    window_ = CreateWindowExA(0, kProductWindowClassName, "product", WS_OVERLAPPEDWINDOW, 0, 0,
-                              200, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    Require(window_ != nullptr, "the product's window cannot be made");
-  }
-  ~ProductWindow() { DestroyWindow(window_); }
-  ProductWindow(const ProductWindow&) = delete;
-  ProductWindow& operator=(const ProductWindow&) = delete;
-
- private:
-  HWND window_ = nullptr;
-};
-
+// A window of the product's class (the running product) blocks the wizard.
 void ProductRunning(const std::string& exe, const Arguments&) {
   {
-    ProductWindow product;
+    test::ProductWindow product;
+    Require(product.get() != nullptr, "the product's window cannot be made");
     SetupRun setup(exe);
     setup.AnswerBox(text::kAlreadyRunning, IDOK);
     RequireBlocked(setup);
@@ -442,7 +419,8 @@ void Tour(const std::string& exe, const Arguments&) {
     setup.WaitForCleanExit();
   }
   {
-    ProductWindow product;
+    test::ProductWindow product;
+    Require(product.get() != nullptr, "the product's window cannot be made");
     SetupRun setup(exe);
     HWND box = WaitFor("the running-product box", [&] { return setup.Box(); });
     Shot("blocked-box", {setup.Wizard(), box});

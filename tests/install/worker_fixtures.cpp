@@ -174,22 +174,30 @@ TempFolderOverride::~TempFolderOverride() {
   SetEnvironmentVariableA("TEMP", savedTemp_.empty() ? nullptr : savedTemp_.c_str());
 }
 
+InstallScratch::InstallScratch(const std::string& scratch)
+    : temp(scratch + "\\temp"),
+      windows(scratch + "\\windows"),
+      installDir(scratch + "\\VantorexLite"),
+      made_(CreateDirectoryA(temp.c_str(), nullptr) &&
+            CreateDirectoryA(windows.c_str(), nullptr)),
+      tempOverride_(temp) {  // the worker's temporary package goes there
+  g_windowsFolder = windows;
+}
+
 void WorkerTest::SetUp() {
   RegistryAndFilesTest::SetUp();
-  temp_ = scratch_ / "temp";
-  windows_ = scratch_ / "windows";
-  installDir_ = scratch_ / "VantorexLite";
-  ASSERT_TRUE(CreateDirectoryA(temp_.c_str(), nullptr));
-  ASSERT_TRUE(CreateDirectoryA(windows_.c_str(), nullptr));
-  g_windowsFolder = windows_;
-  tempOverride_.emplace(temp_);  // the worker's temporary package goes there
+  install_.emplace(scratch_.path());
+  ASSERT_TRUE(install_->Made());
+  temp_ = install_->temp;
+  windows_ = install_->windows;
+  installDir_ = install_->installDir;
   sink_ = std::make_unique<MessageSink>();
   ASSERT_NE(sink_->hwnd(), nullptr);
 }
 
 void WorkerTest::TearDown() {
   sink_.reset();
-  tempOverride_.reset();
+  install_.reset();
   RegistryAndFilesTest::TearDown();
 }
 

@@ -119,6 +119,24 @@ class TempFolderOverride {
   std::string savedTmp_, savedTemp_;
 };
 
+// The folders of an install run inside a scratch folder: the temporary
+// folder (TMP and TEMP point there while the object lives) and a Windows
+// folder of its own, both made, and the install folder, only named. The
+// Windows folder is also what TestWindowsFolder() gives.
+class InstallScratch {
+ public:
+  explicit InstallScratch(const std::string& scratch);
+  bool Made() const { return made_; }
+
+  const std::string temp;        // without trailing backslash
+  const std::string windows;
+  const std::string installDir;  // scratch\VantorexLite
+
+ private:
+  bool made_;
+  TempFolderOverride tempOverride_;
+};
+
 // Registry redirected, a scratch folder holding the temporary folder (TMP and
 // TEMP point there while the test runs), a Windows folder of its own and the
 // default install folder, and a message sink.
@@ -146,7 +164,7 @@ class WorkerTest : public RegistryAndFilesTest {
   std::unique_ptr<MessageSink> sink_;
 
  private:
-  std::optional<TempFolderOverride> tempOverride_;
+  std::optional<InstallScratch> install_;
 };
 
 // The Windows folder the current WorkerTest gives its workers' install log.

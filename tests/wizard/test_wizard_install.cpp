@@ -30,9 +30,6 @@ using test::TestItem;
 using test::Visible;
 using test::WindowText;
 
-std::string g_windowsFolder;
-std::string WindowsFolderOfTheTest() { return g_windowsFolder; }
-
 // What the window showed right after it handled one of the worker's messages.
 struct Seen {
   UINT message;
@@ -87,13 +84,11 @@ class WizardInstall : public test::WizardTest {
   void SetUp() override {
     test::WizardTest::SetUp();
     if (IsSkipped()) return;
-    temp_ = scratch_ / "temp";
-    windows_ = scratch_ / "windows";
-    installDir_ = scratch_ / "VantorexLite";
-    ASSERT_TRUE(CreateDirectoryA(temp_.c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryA(windows_.c_str(), nullptr));
-    g_windowsFolder = windows_;
-    tempOverride_.emplace(temp_);  // the worker's temporary package goes there
+    install_.emplace(scratch_.path());
+    ASSERT_TRUE(install_->Made());
+    temp_ = install_->temp;
+    windows_ = install_->windows;
+    installDir_ = install_->installDir;
     programGroup_ = SpecialFolderOr(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS) + "\\VantorexLite";
     groupExisted_ = FolderExists(programGroup_);
     desktop_ = SpecialFolderOr(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOP);
@@ -109,7 +104,7 @@ class WizardInstall : public test::WizardTest {
       for (auto it = madeFolders_.rbegin(); it != madeFolders_.rend(); ++it) {
         RemoveDirectoryA(it->c_str());
       }
-      tempOverride_.reset();
+      install_.reset();
     }
     test::WizardTest::TearDown();
   }
@@ -146,7 +141,7 @@ class WizardInstall : public test::WizardTest {
     options.prepareWorker = [this](TVXInstallThread& worker) {
       worker.PackageModule = module_->module();
       worker.WindowsFolder = windows_;
-      worker.QueryWindowsFolder = &WindowsFolderOfTheTest;
+      worker.QueryWindowsFolder = &test::TestWindowsFolder;
       if (observer_) worker.CheckPointObserver = observer_;
     };
     wizard_ = TfrmInstVXLite::Create(options);
@@ -209,7 +204,7 @@ class WizardInstall : public test::WizardTest {
   }
 
   std::string temp_, windows_, installDir_;
-  std::optional<test::TempFolderOverride> tempOverride_;
+  std::optional<test::InstallScratch> install_;
   std::string programGroup_, desktop_, userQuickLaunch_, commonQuickLaunch_;
   bool groupExisted_ = false;
   std::vector<std::string> madeFolders_;

@@ -10,6 +10,7 @@
 #include "common/product.h"
 #include "common/registry.h"
 #include "common/system.h"
+#include "product_window.h"
 #include "wizard_test_support.h"
 
 namespace vx {
@@ -18,6 +19,7 @@ namespace {
 using test::ButtonGlyph;
 using test::Click;
 using test::Enabled;
+using test::ProductWindow;
 using test::Pump;
 using test::Visible;
 using test::WindowText;
@@ -291,27 +293,6 @@ TEST_F(WizardWindow, InstalledProductBlocksAtTheFirstPage) {
   EXPECT_FALSE(wizard->IsOpen());
   EXPECT_EQ(script_.boxes.size(), 1u);
 }
-
-// A window of the product's main class, as the running product shows.
-class ProductWindow {
- public:
-  ProductWindow() {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = kProductWindowClassName;
-    RegisterClassA(&windowClass);
-    window_ = CreateWindowExA(0, kProductWindowClassName, "Vantorex Lite", WS_OVERLAPPEDWINDOW, 0,
-                              0, 200, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-  }
-  ~ProductWindow() {
-    if (window_) DestroyWindow(window_);
-  }
-  HWND get() const { return window_; }
-
- private:
-  HWND window_ = nullptr;
-};
 
 TEST_F(WizardWindow, RunningProductBlocksTheMoveToTheFolderPage) {
   auto wizard = OpenWizard();
