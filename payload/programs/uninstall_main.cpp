@@ -18,6 +18,7 @@
 #include "common/product.h"
 #include "program_support.h"
 #include "uninstall_steps.h"
+#include "common/system.h"
 
 namespace {
 
@@ -113,6 +114,7 @@ void ShowReport(const UninstallReport& report) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  RestrictDllSearchToSystemFolder();
   const std::vector<std::string> arguments =
       SplitArguments(ArgumentsAfterProgram(GetCommandLineA()));
   if (!arguments.empty() && SamePath(arguments[0], kSelfRemovalSwitch)) {

@@ -296,31 +296,82 @@ void RemoveShortcuts(UninstallReport& report) {
   if (!group.empty()) RemoveFolderIfEmpty(group, report);
 }
 
+namespace {
+
+// Reads a whole file through one handle that lets nobody write it meanwhile.
+bool ReadWholeFile(HANDLE file, std::string& bytes) {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size) || size.QuadPart > (64 << 20)) return false;
+  bytes.assign(static_cast<size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  return bytes.empty() || (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read,
+                                    nullptr) &&
+                           read == bytes.size());
+}
+
+// Writes this program's bytes to the helper's path and starts it from there.
+// The copy is held open, shared for reading only, from the moment it is
+// checked against this program until the process has been created, so what
+// runs is exactly this program.
+bool StartHelperCopy(const std::string& ownPath, const std::string& copy,
+                     const std::string& commandTail) {
+  std::string own;
+  {
+    FileHandle self(CreateFileA(ownPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!self || !ReadWholeFile(self.get(), own)) return false;
+  }
+  {
+    FileHandle written(CreateFileA(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD count = 0;
+    if (!written || !WriteFile(written.get(), own.data(), static_cast<DWORD>(own.size()), &count,
+                               nullptr) ||
+        count != own.size()) {
+      return false;
+    }
+  }
+  FileHandle held(CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  std::string check;
+  if (!held || !ReadWholeFile(held.get(), check) || check != own) return false;
+
+  HANDLE self = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
+                       SYNCHRONIZE, TRUE, 0)) {
+    return false;
+  }
+  KernelHandle inheritable(self);
+  std::string commandLine = "\"" + copy + "\" " + kSelfRemovalSwitch + " " +
+                            std::to_string(reinterpret_cast<uintptr_t>(self)) + commandTail;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  const std::string helperFolder = FolderOf(copy);
+  if (!CreateProcessA(copy.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                      helperFolder.c_str(), &startup, &process)) {
+    return false;
+  }
+  KernelHandle thread(process.hThread);
+  KernelHandle helper(process.hProcess);
+  return true;
+}
+
+}  // namespace
+
 bool StartSelfRemoval(const std::string& ownPath, const std::string& folder,
                       UninstallReport& report) {
-  std::string temp = TempFolder();
-  char copy[MAX_PATH + 1] = {};
-  if (!temp.empty() && GetTempFileNameA(temp.c_str(), "vxu", 0, copy) &&
-      CopyFileA(ownPath.c_str(), copy, FALSE)) {
-    HANDLE self = nullptr;
-    if (DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
-                        SYNCHRONIZE, TRUE, 0)) {
-      KernelHandle inheritable(self);
-      std::string commandLine = std::string("\"") + copy + "\" " + kSelfRemovalSwitch + " " +
-                                std::to_string(reinterpret_cast<uintptr_t>(self)) + " \"" +
-                                ownPath + "\"";
-      if (!folder.empty()) commandLine += " \"" + folder + "\"";
-      STARTUPINFOA startup{};
-      startup.cb = sizeof startup;
-      PROCESS_INFORMATION process{};
-      if (CreateProcessA(copy, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                         temp.c_str(), &startup, &process)) {
-        KernelHandle thread(process.hThread);
-        KernelHandle helper(process.hProcess);
-        return true;
-      }
-    }
-    DeleteFileA(copy);
+  // The helper runs elevated: from a folder only Administrators can write,
+  // never from the user's temporary folder itself, where a DLL or a swapped
+  // copy could wait for it.
+  const std::string helperFolder = CreatePrivateFolder(TempFolder(), kUninstallHelperFolderPrefix);
+  if (!helperFolder.empty()) {
+    const std::string copy = helperFolder + "\\" + kUninstallHelperName;
+    std::string tail = " \"" + ownPath + "\"";
+    if (!folder.empty()) tail += " \"" + folder + "\"";
+    if (StartHelperCopy(ownPath, copy, tail)) return true;
+    DeleteFileA(copy.c_str());
+    RemoveDirectoryA(helperFolder.c_str());
   }
   // No helper: Windows deletes the file (and then the emptied folder) when it restarts.
   if (MoveFileExA(ownPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
@@ -354,8 +405,10 @@ int RunSelfRemovalHelper(const std::vector<std::string>& arguments) {
     MoveFileExA(arguments[2].c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }
   // This temporary copy cannot delete itself while it runs: Windows removes
-  // it when it restarts.
-  MoveFileExA(OwnPath().c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  // it, and then its folder, when it restarts.
+  const std::string self = OwnPath();
+  MoveFileExA(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  MoveFileExA(FolderOf(self).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   return deleted ? 0 : 1;
 }
 

@@ -7,6 +7,7 @@
 #include "common/handles.h"
 #include "common/product.h"
 #include "program_support.h"
+#include "common/system.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ bool HandOver(HWND running, const std::string& project) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
+  vx::RestrictDllSearchToSystemFolder();
   std::string project = AbsolutePath(SingleArgument(ArgumentsAfterProgram(GetCommandLineA())));
   if (HWND running = FindWindowA(kProductWindowClassName, nullptr)) {
     if (HandOver(running, project)) return 0;

@@ -11,6 +11,7 @@
 #include "common/product.h"
 #include "product_view.h"
 #include "program_support.h"
+#include "common/system.h"
 
 namespace {
 
@@ -96,6 +97,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  vx::RestrictDllSearchToSystemFolder();
   MainWindow state;
   state.folder = FolderOf(OwnPath());
   std::string project = SingleArgument(ArgumentsAfterProgram(GetCommandLineA()));

@@ -2,6 +2,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <ntsecapi.h>
+#include <sddl.h>
+
+#include <cstdio>
 
 #include "common/handles.h"
 #else
@@ -57,6 +61,41 @@ std::string WindowsFolder() {
   UINT length = GetWindowsDirectoryA(buffer, sizeof buffer);
   if (length == 0 || length >= sizeof buffer) return std::string();
   return std::string(buffer, length);
+}
+
+std::string CreatePrivateFolder(const std::string& parent, const char* prefix) {
+  if (parent.empty()) return std::string();
+  // Full control for Administrators and SYSTEM, for the folder and all
+  // below it; protected, so nothing is inherited from the (user-writable)
+  // parent.
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+          "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1, &descriptor, nullptr)) {
+    return std::string();
+  }
+  LocalMem owned(descriptor);
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  const std::string base =
+      parent.back() == '\\' ? parent.substr(0, parent.size() - 1) : parent;
+  // A name someone made ahead of us is skipped, never entered: a folder we
+  // did not create could carry any rights.
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    unsigned char random[8] = {};
+    if (!RtlGenRandom(random, sizeof random)) return std::string();
+    char name[17] = {};
+    for (size_t i = 0; i < sizeof random; ++i) std::snprintf(name + 2 * i, 3, "%02x", random[i]);
+    std::string folder = base + "\\" + prefix + name;
+    if (CreateDirectoryA(folder.c_str(), &attributes)) return folder;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return std::string();
+  }
+  return std::string();
+}
+
+HANDLE HoldFolderUntilClosed(const std::string& folder) {
+  // No delete sharing: the folder cannot be renamed or removed under us.
+  return CreateFileA(folder.c_str(), DELETE | FILE_LIST_DIRECTORY,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
 }
 
 #else

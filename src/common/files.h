@@ -5,6 +5,10 @@
 #include <optional>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace vx {
 
 // Size of a file in bytes as a signed 32-bit number, measured while others may
@@ -29,6 +33,20 @@ bool FileExists(const std::string& path);
 
 // The Windows folder (GetWindowsDirectoryA), empty on failure.
 std::string WindowsFolder();
+
+// Makes a new folder "<parent>\<prefix><16 random hex digits>" that only
+// Administrators and SYSTEM may enter (a protected DACL, nothing inherited),
+// for what an elevated program writes and then reads or runs. A name that
+// exists already is never reused: another one is drawn. Returns the path
+// without a trailing backslash; empty when no folder could be made.
+std::string CreatePrivateFolder(const std::string& parent, const char* prefix);
+
+// Opens a folder so that nobody can rename or remove it while the handle is
+// held, and so that it is removed when the handle closes (the end of the
+// process included) if it is empty by then. Invalid handle on failure.
+// Taken after the files inside it are open, so that at the end of a process
+// their handles go first.
+HANDLE HoldFolderUntilClosed(const std::string& folder);
 #endif
 
 }  // namespace vx

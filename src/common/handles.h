@@ -73,6 +73,16 @@ struct GdiObjectTraits {  // bitmaps, fonts, brushes
   static Handle Invalid() noexcept { return nullptr; }
   static void Close(Handle h) noexcept { DeleteObject(h); }
 };
+struct MappedViewTraits {  // MapViewOfFile
+  using Handle = const void*;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { UnmapViewOfFile(h); }
+};
+struct LocalMemTraits {  // blocks the system allocates with LocalAlloc for the caller
+  using Handle = void*;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { LocalFree(h); }
+};
 struct CoTaskMemTraits {  // shell item lists and other CoTaskMemAlloc blocks
   using Handle = void*;
   static Handle Invalid() noexcept { return nullptr; }
@@ -86,6 +96,8 @@ using RegKey = UniqueOwner<RegKeyTraits>;
 using ModuleHandle = UniqueOwner<ModuleTraits>;
 using GdiObject = UniqueOwner<GdiObjectTraits>;
 using CoTaskMem = UniqueOwner<CoTaskMemTraits>;
+using MappedView = UniqueOwner<MappedViewTraits>;
+using LocalMem = UniqueOwner<LocalMemTraits>;
 
 // Owner of one COM interface pointer.
 template <class T>

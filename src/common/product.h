@@ -238,6 +238,9 @@ inline constexpr int kProjectPreviewLines = 8;
 // Uninstall program: switches and exit codes.
 inline constexpr char kSilentSwitch[] = "/S";
 inline constexpr char kSelfRemovalSwitch[] = "/cleanup";  // the temporary helper copy's mode
+// The helper copy: a private folder of its own under the temporary folder.
+inline constexpr char kUninstallHelperFolderPrefix[] = "vxuninst-";
+inline constexpr char kUninstallHelperName[] = "vxuhelper.exe";
 inline constexpr int kUninstallExitDone = 0;        // everything named was removed
 inline constexpr int kUninstallExitIncomplete = 1;  // something is left; the report says what
 inline constexpr int kUninstallExitDeclined = 2;    // the user said no; nothing was touched

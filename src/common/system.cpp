@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <atomic>
+#include <cstring>
 #include <vector>
 
 #include "common/handles.h"
@@ -33,29 +34,38 @@ std::string GetSpecialFolder(int csidl) {
   return result;
 }
 
-std::string FileVersionOf(const std::string& path) {
-  DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-  if (size == 0) return std::string();
-  std::vector<char> block(size);
-  if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data())) return std::string();
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT fixedSize = 0;
-  if (!VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
-      !fixed || fixedSize < sizeof(VS_FIXEDFILEINFO)) {
+std::string ModuleFileVersion(HMODULE module) {
+  // VS_VERSIONINFO: three WORDs, the key L"VS_VERSION_INFO" with its 0,
+  // padding to 32 bits, then VS_FIXEDFILEINFO.
+  constexpr size_t kFixedInfoOffset = 40;
+  ResourceBytes block =
+      FindResourceBytes(module, MAKEINTRESOURCEA(VS_VERSION_INFO), MAKEINTRESOURCEA(16));
+  if (!block.data || block.size < kFixedInfoOffset + sizeof(VS_FIXEDFILEINFO)) {
     return std::string();
   }
-  return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
-         std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
-         std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
-         std::to_string(LOWORD(fixed->dwFileVersionLS));
+  WORD valueLength = 0;
+  std::memcpy(&valueLength, block.data + 2, sizeof valueLength);
+  VS_FIXEDFILEINFO fixed{};
+  std::memcpy(&fixed, block.data + kFixedInfoOffset, sizeof fixed);
+  if (valueLength < sizeof fixed || fixed.dwSignature != 0xFEEF04BD) return std::string();
+  return std::to_string(HIWORD(fixed.dwFileVersionMS)) + "." +
+         std::to_string(LOWORD(fixed.dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(fixed.dwFileVersionLS)) + "." +
+         std::to_string(LOWORD(fixed.dwFileVersionLS));
 }
 
-std::string OwnFileVersion() {
-  char path[MAX_PATH + 1] = {};
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return std::string();
-  return FileVersionOf(path);
+std::string OwnFileVersion() { return ModuleFileVersion(nullptr); }
+
+void RestrictDllSearchToSystemFolder() {
+  // Looked up rather than imported: Windows 7 has it only with an update.
+  using SetDirectories = BOOL(WINAPI*)(DWORD);
+  auto setDirectories = reinterpret_cast<SetDirectories>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+  if (setDirectories) {
+    setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  } else {
+    SetDllDirectoryA("");  // without it, at least the current folder leaves the search
+  }
 }
 
 CalendarDate LocalToday() {

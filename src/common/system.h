@@ -22,8 +22,14 @@ std::string GetSpecialFolder(int csidl);
 // ("1.2.0.7"), empty when it has no version resource.
 std::string OwnFileVersion();
 
-// Same for any file: the version block of that file.
-std::string FileVersionOf(const std::string& path);
+// Same for a loaded module (also one loaded as a data file), read from its
+// own version resource: no version DLL is needed for it.
+std::string ModuleFileVersion(HMODULE module);
+
+// Makes the system folder the only place DLLs are loaded from by name. The
+// first act of every program the setup ships: an elevated program must not
+// load a DLL that someone left beside it or in the current folder.
+void RestrictDllSearchToSystemFolder();
 
 // Today's local date.
 CalendarDate LocalToday();

@@ -48,21 +48,6 @@ bool IsLiveWorker(const TVXInstallThread* worker) {
   return std::find(workers.begin(), workers.end(), worker) != workers.end();
 }
 
-// Deletes the temporary package file when the guarded part of the run is
-// left, however it is left.
-class TempFileRemover {
- public:
-  explicit TempFileRemover(const std::string& path) : path_(path) {}
-  ~TempFileRemover() {
-    if (!path_.empty() && FileExists(path_)) DeleteFileA(path_.c_str());
-  }
-  TempFileRemover(const TempFileRemover&) = delete;
-  TempFileRemover& operator=(const TempFileRemover&) = delete;
-
- private:
-  const std::string& path_;
-};
-
 }  // namespace
 
 TVXInstallThread::TVXInstallThread(bool CreateSuspended, int32_t Mode, HWND WindowHandle,
@@ -93,9 +78,7 @@ TVXInstallThread::~TVXInstallThread() {
     if (!started_) ResumeThread(thread_.get());
     WaitForSingleObject(thread_.get(), INFINITE);
   }
-  if (!TempPackageFile.empty() && FileExists(TempPackageFile)) {
-    DeleteFileA(TempPackageFile.c_str());
-  }
+  package_.Close();
   ItemLines.clear();
   while (!Items.empty()) Items.pop_back();  // last to first
   if (WindowHandle) PostMessageA(WindowHandle, WM_INST_FREED, 0, 0);
@@ -249,11 +232,18 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
   ExtractPackage(extracted);
   TempPackageFile = extracted;
   if (!PassCheckPoint(CheckPoint::AfterExtraction)) return RunEnd::Abandoned;
-  if (CancelRequested.load()) return RunEnd::Completed;  // the file stays until destruction
+  if (CancelRequested.load()) {
+    package_.Close();
+    return RunEnd::Completed;
+  }
 
   {
-    TempFileRemover remover(TempPackageFile);
-    if (!FileExists(TempPackageFile)) {
+    // The copy is needed no longer once this part is left, however it is left.
+    struct CloseAtEnd {
+      TempPackage& package;
+      ~CloseAtEnd() { package.Close(); }
+    } closeAtEnd{package_};
+    if (!package_.IsOpen()) {
       ResultCode = kNoPackageFile;
       return RunEnd::Completed;
     }
@@ -269,6 +259,7 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
     Post(WM_INST_STEP, static_cast<WPARAM>(PackageSize), kStepCreatingFolders);
     switch (UnpackPackage(TempPackageFile, InstallFolder)) {
       case UnpackOutcome::Failed:
+        package_.Close();  // the halt lasts until the window closes
         Halt();
         return RunEnd::Halted;
       case UnpackOutcome::Abandoned:

@@ -49,6 +49,7 @@
 #include "common/handles.h"
 #include "install/messages.h"
 #include "install/package.h"
+#include "install/temp_package.h"
 
 namespace vx {
 
@@ -115,8 +116,8 @@ class TVXInstallThread {
   // window's; either may be null (a rollback then only removes the keys).
   TVXInstallThread(bool CreateSuspended, int32_t Mode, HWND WindowHandle,
                    std::vector<std::string>* FolderList, std::vector<std::string>* FileList);
-  // Ends the thread (without a callback), deletes the temporary package
-  // file, frees the items last to first and posts WM_INST_FREED.
+  // Ends the thread (without a callback), closes (and so removes) the
+  // temporary package, frees the items last to first and posts WM_INST_FREED.
   ~TVXInstallThread();
   TVXInstallThread(const TVXInstallThread&) = delete;
   TVXInstallThread& operator=(const TVXInstallThread&) = delete;
@@ -161,12 +162,15 @@ class TVXInstallThread {
   CompletionCallback OnTerminate;            // set before Start
 
   // ---- the steps (run on the worker thread; public so each can be tested)
-  // Writes the package resource to "vxpack.pck" in the temporary folder.
-  // Sets PackageSize and ResultCode; path: the file, empty after a failed
-  // write, unchanged after the other failures.
+  // Writes the package resource to "vxpack.pck" in a private folder of this
+  // run under the temporary folder (install/temp_package.h) and keeps it
+  // open. Sets PackageSize and ResultCode; path: the file, empty after a
+  // failed write, unchanged after the other failures.
   void ExtractPackage(std::string& path);
-  // Unpacks every item of the package file into InstallFolder. On failure it
-  // posts WM_INST_ERROR and returns Failed; the run then halts the worker.
+  // Unpacks every item of the package into InstallFolder, reading only
+  // through the handle ExtractPackage kept (a package given by another path
+  // is opened once, shared for reading only). On failure it posts
+  // WM_INST_ERROR and returns Failed; the run then halts the worker.
   // The worker passes TempPackageFile and InstallFolder.
   UnpackOutcome UnpackPackage(const std::string& packagePath, const std::string& installFolder);
   // Appends a record for every valid item line.
@@ -218,6 +222,7 @@ class TVXInstallThread {
   UnpackOutcome EndUnpack(bool abandoned, int32_t itemIndex);
   std::string UninstallProgramLocation();
 
+  TempPackage package_;             // the open package; the worker thread's
   KernelHandle thread_;
   bool started_ = false;
   SRWLOCK lock_ = SRWLOCK_INIT;

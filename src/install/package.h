@@ -92,6 +92,11 @@ std::optional<int32_t> ReadItemListOffset(const std::string& packagePath);
 std::optional<int32_t> ReadItemList(const std::string& packagePath,
                                     std::vector<std::string>* lines);
 
+// The same over a package already in memory (a view of a file the caller
+// holds open): no name is opened again. kReadListFailed when the header
+// cannot be read or L is not inside the package.
+int32_t ReadItemListFrom(std::string_view package, std::vector<std::string>* lines);
+
 // Splits a text into lines as the item list reader does: at CR LF, lone CR
 // and lone LF; a final line break adds no empty line.
 std::vector<std::string> SplitLines(std::string_view text);

@@ -13,6 +13,12 @@ namespace vx {
 
 namespace {
 
+// A program path as a command: quoted when it holds a blank, so that
+// Windows cannot take a shorter path for the program.
+std::string CommandPath(const std::string& program) {
+  return program.find_first_of(" \t") == std::string::npos ? program : "\"" + program + "\"";
+}
+
 // A quoted program followed by the quoted document placeholder.
 std::string OpenCommand(const std::string& program) {
   return "\"" + program + "\" \"%1\"";
@@ -175,7 +181,7 @@ LONG TVXInstallThread::WriteUninstallRecord() {
   // Decided after the copy attempt, so it names the file where it really is.
   const std::string uninstallString = UninstallProgramLocation();
   const std::vector<RegistryValue> values = {
-      Text("UnInstallString", uninstallString),
+      Text("UnInstallString", CommandPath(uninstallString)),
       Text("Publisher", kPublisher),
       Text("URLInfoAbout", kProductInfoAddress),
       Text("HelpLink", kProductInfoAddress),

@@ -1,7 +1,4 @@
 // Extraction of the package resource and unpacking of its items.
-#include <memory>
-#include <new>
-
 #include "common/files.h"
 #include "common/product.h"
 #include "common/text.h"
@@ -66,25 +63,21 @@ std::string UsableTempFolder() {
 void TVXInstallThread::ExtractPackage(std::string& path) {
   std::string folder = UsableTempFolder();
   HMODULE module = PackageModule ? PackageModule : GetModuleHandleA(nullptr);
-  HRSRC info = FindResourceA(module, kPackageResourceName, MAKEINTRESOURCEA(10));  // RT_RCDATA
-  HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
-  const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
-  if (!data) {
+  ResourceBytes resource =
+      FindResourceBytes(module, kPackageResourceName, MAKEINTRESOURCEA(10));  // RT_RCDATA
+  if (!resource.data) {
     ResultCode = kExtractNoResource;
     return;
   }
-  PackageSize = static_cast<int32_t>(SizeofResource(module, info));
+  PackageSize = static_cast<int32_t>(resource.size);
   if (PackageSize <= 0 || folder.empty()) {
     ResultCode = kExtractNoFolder;
     return;
   }
-  std::string target = folder + kTempPackageFileName;
-  if (WriteWholeFile(target, data, static_cast<DWORD>(PackageSize))) {
-    path = target;
+  if (package_.Create(folder, kTempPackageFileName, resource.data, resource.size)) {
+    path = package_.Path();
     ResultCode = kInstallOk;
   } else {
-    // A half-written package would stay behind with nothing to delete it.
-    DeleteFileA(target.c_str());
     path.clear();
     ResultCode = kExtractWriteFailed;
   }
@@ -129,8 +122,11 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
   // Every way out: the cancel, the error message, or success.
   auto end = [&](bool abandoned = false) { return EndUnpack(abandoned, currentItem); };
 
+  // The package this run extracted is read through the handle kept since
+  // its creation; any other is opened here, once.
+  const bool heldAlready = package_.IsOpen() && package_.Path() == packagePath;
   ResultCode = kUnpackNoPackage;
-  if (!FileExists(packagePath)) return end();
+  if (!heldAlready && !FileExists(packagePath)) return end();
   ResultCode = kUnpackFolderTooShort;
   if (TrimBlanks(installFolder).size() < 2) return end();
 
@@ -143,8 +139,13 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
 
   ResultCode = kUnpackListTooShort;
   Post(WM_INST_STEP, 0, kStepExtracting);
+  if (!heldAlready && !package_.OpenExisting(packagePath)) {
+    ResultCode = kUnpackCannotOpen;
+    return end();
+  }
+  const std::string_view package = package_.Bytes();
   ItemLines.clear();
-  ReadItemList(packagePath, &ItemLines);  // a failure leaves too few lines
+  ReadItemListFrom(package, &ItemLines);  // a failure leaves too few lines
   if (ItemLines.size() < 2) return end();
 
   ResultCode = kUnpackTooFewRecords;
@@ -153,11 +154,7 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
 
   ResultCode = kUnpackCannotOpen;
   Post(WM_INST_STEP, 0, kStepCopyingFiles);
-  FileHandle package(CreateFileA(packagePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!package) return end();
-  LARGE_INTEGER packageBytes{};
-  if (!GetFileSizeEx(package.get(), &packageBytes)) return end();
+  if (package.empty()) return end();
   int32_t bytesWritten = 0;
 
   for (size_t index = 0; index < Items.size(); ++index) {
@@ -179,28 +176,17 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     item.FileName = folder + item.FileName;
     if (FileList) FileList->push_back(item.FileName);
 
-    // The range is checked before the buffer is sized, so a damaged record
-    // costs no allocation; both ways it is an item that cannot be read.
+    // An item's bytes must lie inside the package.
     if (item.Size < 0 || item.Offset < 0 ||
-        static_cast<int64_t>(item.Offset) + item.Size > packageBytes.QuadPart) {
-      return end();
-    }
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[item.Size > 0 ? item.Size : 1]);
-    if (!buffer) return end();
-    LARGE_INTEGER position{};
-    position.QuadPart = item.Offset;
-    DWORD got = 0;
-    if (!SetFilePointerEx(package.get(), position, nullptr, FILE_BEGIN) ||
-        !ReadFile(package.get(), buffer.get(), static_cast<DWORD>(item.Size), &got, nullptr) ||
-        got != static_cast<DWORD>(item.Size)) {
+        static_cast<uint64_t>(item.Offset) + static_cast<uint64_t>(item.Size) > package.size()) {
       return end();
     }
 
-    // Dated through the handle that wrote it: the same result as SetFileDate
-    // on the closed file, without opening every file a second time.
-    if (WriteWholeFile(item.FileName, buffer.get(), static_cast<DWORD>(item.Size),
-                       item.FileDate)) {
-      buffer.reset();
+    // Written straight from the view of the package; dated through the
+    // handle that wrote it: the same result as SetFileDate on the closed
+    // file, without opening every file a second time.
+    if (WriteWholeFile(item.FileName, package.data() + item.Offset,
+                       static_cast<DWORD>(item.Size), item.FileDate)) {
       bytesWritten += item.Size;
       ResultCode = kInstallOk;
     } else {

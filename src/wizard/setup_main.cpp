@@ -2,8 +2,10 @@
 #include <windows.h>
 
 #include "wizard/entry.h"
+#include "common/system.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
+  vx::RestrictDllSearchToSystemFolder();
   vx::SetupStart start;
   start.showCommand = showCommand;
   return vx::SetupVXLite(start);

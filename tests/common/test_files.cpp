@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/files.h"
 #include "common/handles.h"
 #include "common/system.h"
@@ -79,10 +81,17 @@ TEST(OwnFileVersion, ReadsThisProgramsVersionResource) {
   EXPECT_EQ(OwnFileVersion(), "3.14.15.92");
 }
 
-TEST(FileVersionOf, FileWithoutVersionIsEmpty) {
-  ScratchFolder scratch;
-  ASSERT_TRUE(WriteFileBytes(scratch / "plain.exe", "MZ not really"));
-  EXPECT_EQ(FileVersionOf(scratch / "plain.exe"), "");
+TEST(ModuleFileVersion, ReadsTheBlockOfAModuleLoadedAsData) {
+  char self[MAX_PATH] = {};
+  ASSERT_GT(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+  ModuleHandle copy(LoadLibraryExA(self, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  ASSERT_TRUE(copy);
+  EXPECT_EQ(ModuleFileVersion(copy.get()), "3.14.15.92");
+  // A system DLL's own block: four numbers.
+  ModuleHandle kernel(LoadLibraryExA("kernel32.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  ASSERT_TRUE(kernel);
+  const std::string version = ModuleFileVersion(kernel.get());
+  EXPECT_EQ(std::count(version.begin(), version.end(), '.'), 3) << version;
 }
 
 }  // namespace

@@ -303,6 +303,19 @@ TEST_F(InstallRegistryTest, UninstallStringNamesTheProgramWhereItReallyIs) {
   }
 }
 
+TEST_F(InstallRegistryTest, UninstallStringIsQuotedWhenItsPathHoldsABlank) {
+  // Unquoted, "C:\Program Files\..." could start "C:\Program.exe".
+  const std::string folder = scratch_ / "Vantorex Lite";
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(folder + "\\UninstallVXLite.exe", "uninstaller"));
+  auto worker = MakeWorker(ModeInstall, nullptr);
+  worker->InstallFolder = folder;
+  worker->WindowsFolder = scratch_ / "no-windows";  // the program stays in the install folder
+  ASSERT_EQ(worker->WriteUninstallRecord(), ERROR_SUCCESS);
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kUninstallKey, "UnInstallString"),
+            Sz("\"" + folder + "\\uninstallvxlite.exe\""));
+}
+
 TEST_F(InstallRegistryTest, LogOverALongerLogKeepsItsHigherEntries) {
   auto worker = MakeWorker(ModeInstall, nullptr);
   const std::string log = windows_ + "\\VXinstall.log";

@@ -58,7 +58,8 @@ class InstallWorkerTest : public WorkerTest {
     worker.CancelRequested = true;
     ASSERT_TRUE(worker.Resume());
   }
-  std::string TempPackagePath() const { return temp_ + "\\" + kTempPackageFileName; }
+  // The worker's private copies of the package still in the temporary folder.
+  std::vector<std::string> PackageCopies() const { return PackageFoldersIn(temp_); }
 
   KernelHandle reached_;
 };
@@ -78,8 +79,9 @@ TEST_F(InstallWorkerTest, CompleteRunPostsEveryStepAndWritesFilesWithTheirDates)
   EXPECT_EQ(callback_.mode, ModeInstall);
   EXPECT_EQ(callback_.resultCode, kInstallOk);
   EXPECT_EQ(worker->PackageSize, size);
-  EXPECT_EQ(worker->TempPackageFile, TempPackagePath());
-  EXPECT_FALSE(FileExists(TempPackagePath()));
+  EXPECT_TRUE(IsPrivatePackagePath(worker->TempPackageFile, temp_)) << worker->TempPackageFile;
+  EXPECT_FALSE(FileExists(worker->TempPackageFile));
+  EXPECT_TRUE(PackageCopies().empty());
 
   // Folders created, in order; "\Projects\Compiled" only as a parent.
   EXPECT_EQ(folders_, (std::vector<std::string>{installDir_, installDir_ + "\\Skins",
@@ -145,7 +147,7 @@ TEST_F(InstallWorkerTest, InstallFolderWithTrailingBackslashIsUsedAndRecordedWit
 struct EarlyEnd {
   const char* name;
   std::string package;  // empty: the module has no package resource
-  bool tempFileIsFolder;
+  bool tempFolderTooLong;
   bool noInstallFolder;
   int32_t code;
 };
@@ -164,8 +166,12 @@ TEST_F(InstallWorkerTest, RunEndsEarlyWithItsCodeAndLeavesNoTemporaryFile) {
     callback_ = {};
     PackageModuleFile carrier(scratch_.path(), c.package);
     ASSERT_TRUE(carrier.module());
-    if (c.tempFileIsFolder) {
-      ASSERT_TRUE(CreateDirectoryA(TempPackagePath().c_str(), nullptr));
+    // A temporary folder so deep that no private folder fits below it.
+    const std::string deep = temp_ + "\\" + std::string(240 - temp_.size(), 'd');
+    std::optional<TempFolderOverride> deepTemp;
+    if (c.tempFolderTooLong) {
+      ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
+      deepTemp.emplace(deep);
     }
     auto worker = MakeWorker(ModeInstall, carrier.module());
     if (c.noInstallFolder) worker->InstallFolder.clear();
@@ -174,9 +180,13 @@ TEST_F(InstallWorkerTest, RunEndsEarlyWithItsCodeAndLeavesNoTemporaryFile) {
     EXPECT_EQ(callback_.calls, 1);
     EXPECT_EQ(callback_.mode, ModeInstall);
     EXPECT_EQ(callback_.resultCode, c.code);
-    EXPECT_FALSE(FileExists(TempPackagePath()));
+    EXPECT_TRUE(PackageCopies().empty());
     EXPECT_FALSE(FolderExists(installDir_));
-    if (c.tempFileIsFolder) RemoveDirectoryA(TempPackagePath().c_str());
+    if (c.tempFolderTooLong) {
+      EXPECT_TRUE(PackageFoldersIn(deep).empty());
+      deepTemp.reset();
+      EXPECT_TRUE(RemoveDirectoryA(deep.c_str()));
+    }
   }
 }
 
@@ -334,12 +344,86 @@ TEST_F(InstallWorkerTest, UnpackFailureHaltsTheWorkerForGood) {
   EXPECT_EQ(callback_.calls, 0);
   EXPECT_EQ(sink_->relaysHandled, 0);
   EXPECT_TRUE(worker->IsRunning());
-  EXPECT_TRUE(FileExists(TempPackagePath()));
+  // The package copy went before the halt, which lasts until the window closes.
+  EXPECT_TRUE(PackageCopies().empty());
 
-  worker.reset();  // ends the halted thread; the temporary file goes too
+  worker.reset();  // ends the halted thread
   EXPECT_TRUE(PumpUntil([&] { return !Only(WM_INST_FREED).empty(); }));
   EXPECT_EQ(callback_.calls, 0);
-  EXPECT_FALSE(FileExists(TempPackagePath()));
+}
+
+// ------------------------------------------------------------ the package copy
+
+// Starts a test program with the given arguments; null handle on failure.
+KernelHandle StartProgram(const std::string& program, const std::string& arguments) {
+  std::string commandLine = "\"" + program + "\" " + arguments;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process)) {
+    return KernelHandle();
+  }
+  CloseHandle(process.hThread);
+  return KernelHandle(process.hProcess);
+}
+
+TEST_F(InstallWorkerTest, AnotherProgramCannotChangeThePackageCopy) {
+  const std::vector<TestItem> items = SampleItems();
+  PackageModuleFile carrier(scratch_.path(), BuildTestPackage(items));
+  auto worker = MakeWorker(ModeInstall, carrier.module());
+  // The copy is written and not yet read: where the swap used to happen.
+  PauseAt(*worker, CheckPoint::AfterExtraction);
+  const std::string stopName = "VxPackagePeerStop" + std::to_string(GetCurrentProcessId());
+  KernelHandle stop(CreateEventA(nullptr, TRUE, FALSE, stopName.c_str()));
+  const std::string report = scratch_.path() + "\\peer.txt";
+  KernelHandle peer = StartProgram(TestProgramPath("vx_package_peer.exe"),
+                                   "swap \"" + temp_ + "\" " + stopName + " \"" + report + "\"");
+  ASSERT_TRUE(peer);
+  ASSERT_TRUE(worker->Start());
+  ASSERT_TRUE(PumpUntilSignalled(reached_.get()));
+
+  // The copy's folder is made for Administrators and SYSTEM only. Wine
+  // neither enforces nor keeps such rights (it reads back rights of its own
+  // making), so what is shown here is what Wine does enforce: the share
+  // modes of the handles the worker holds on the copy and its folder.
+  PumpFor(300);  // the peer tries while the copy waits to be read
+  ASSERT_TRUE(worker->Resume());
+  ASSERT_TRUE(PumpUntilSignalled(worker->ThreadHandle()));
+  SetEvent(stop.get());
+  ASSERT_EQ(WaitForSingleObject(peer.get(), 30000), WAIT_OBJECT_0);
+  DWORD exitCode = 1;
+  ASSERT_TRUE(GetExitCodeProcess(peer.get(), &exitCode));
+  EXPECT_EQ(exitCode, 0u);
+
+  std::string seen;
+  ASSERT_TRUE(ReadFileBytes(report, seen));
+  // Nothing but the closing count: every attempt failed.
+  EXPECT_EQ(seen.rfind("seen ", 0), 0u) << seen;
+  EXPECT_EQ(seen.find("seen 0 "), std::string::npos) << "the peer never found the copy";
+  EXPECT_EQ(callback_.resultCode, kInstallOk);
+  for (size_t i = 0; i < items.size(); ++i) {
+    std::string bytes;
+    if (items[i].name == "UninstallVXLite.exe") continue;  // moved on to the Windows folder
+    ASSERT_TRUE(ReadFileBytes(worker->Items[i].FileName, bytes));
+    EXPECT_EQ(bytes, items[i].content) << worker->Items[i].FileName;
+  }
+  EXPECT_TRUE(PackageCopies().empty());
+}
+
+TEST_F(InstallWorkerTest, ThePackageCopyGoesWithTheProcessThatMadeIt) {
+  const std::string report = scratch_.path() + "\\held.txt";
+  KernelHandle holder = StartProgram(TestProgramPath("vx_package_peer.exe"),
+                                     "hold \"" + temp_ + "\" \"" + report + "\"");
+  ASSERT_TRUE(holder);
+  std::string path;
+  ASSERT_TRUE(PumpUntil([&] { return ReadFileBytes(report, path) && !path.empty(); }));
+  EXPECT_TRUE(IsPrivatePackagePath(path, temp_)) << path;
+  EXPECT_TRUE(FileExists(path));
+  ASSERT_TRUE(TerminateProcess(holder.get(), 9));
+  ASSERT_EQ(WaitForSingleObject(holder.get(), 30000), WAIT_OBJECT_0);
+  EXPECT_TRUE(PumpUntil([&] { return !FileExists(path) && PackageCopies().empty(); }, 5000))
+      << path;
 }
 
 // ------------------------------------------------------------ cancel
@@ -368,10 +452,9 @@ TEST_F(InstallWorkerTest, CancelDuringExtractionEndsWithTheExtractionCode) {
     EXPECT_FALSE(FolderExists(installDir_));
     EXPECT_TRUE(folders_.empty());
     EXPECT_TRUE(files_.empty());
-    // The temporary package stays until the worker goes.
-    EXPECT_EQ(FileExists(TempPackagePath()), c.code == kInstallOk);
+    // The package copy goes with the cancel, not later with the worker.
+    EXPECT_TRUE(PackageCopies().empty());
     worker.reset();
-    EXPECT_FALSE(FileExists(TempPackagePath()));
   }
 }
 
@@ -399,7 +482,7 @@ TEST_F(InstallWorkerTest, CancelAfterAnItemKeepsItAndPostsNothingMore) {
                         installDir_ + "\\vxlite.exe", installDir_ + "\\vxlancelite.exe",
                         installDir_ + "\\UninstallVXLite.exe", installDir_ + "\\Skins\\blue.skn",
                         installDir_ + "\\reopen.ini"}));
-  EXPECT_FALSE(FileExists(TempPackagePath()));
+  EXPECT_TRUE(PackageCopies().empty());
   // Nothing of the registry steps ran.
   EXPECT_FALSE(RegistryAccess(HKEY_CLASSES_ROOT).KeyExists(kProjectExtension));
 }
@@ -512,12 +595,12 @@ TEST_F(InstallWorkerTest, DestroyingAWorkerEndsItsThreadWithoutACallback) {
   ASSERT_TRUE(paused->Start());
   ASSERT_TRUE(PumpUntilSignalled(reached_.get()));
   EXPECT_TRUE(paused->IsRunning());
-  EXPECT_TRUE(FileExists(TempPackagePath()));
+  EXPECT_EQ(PackageCopies().size(), 1u);
   paused.reset();
   PumpFor(100);
   EXPECT_EQ(Only(WM_INST_FREED).size(), 2u);
   EXPECT_EQ(callback_.calls, 0);
-  EXPECT_FALSE(FileExists(TempPackagePath()));
+  EXPECT_TRUE(PackageCopies().empty());
   EXPECT_FALSE(TVXInstallThread::DeliverCompletion(0));
 }
 

@@ -1,5 +1,8 @@
 #include "worker_fixtures.h"
 
+#include "common/handles.h"
+#include "common/product.h"
+
 #include <atomic>
 #include <ostream>
 
@@ -162,6 +165,40 @@ SYSTEMTIME LocalWriteTime(const std::string& path) {
 }
 
 std::string TestWindowsFolder() { return g_windowsFolder; }
+
+std::string TestProgramPath(const char* name) { return ProgramFolder() + "\\" + name; }
+
+namespace {
+bool IsPackageFolderName(const std::string& name) {
+  const std::string prefix = "vxsetup-";
+  if (name.size() != prefix.size() + 16 || name.compare(0, prefix.size(), prefix) != 0) {
+    return false;
+  }
+  return name.find_first_not_of("0123456789abcdef", prefix.size()) == std::string::npos;
+}
+}  // namespace
+
+std::vector<std::string> PackageFoldersIn(const std::string& folder) {
+  std::vector<std::string> found;
+  WIN32_FIND_DATAA entry{};
+  FindHandle search(FindFirstFileA((folder + "\\*").c_str(), &entry));
+  if (!search) return found;
+  do {
+    if (IsPackageFolderName(entry.cFileName)) found.push_back(entry.cFileName);
+  } while (FindNextFileA(search.get(), &entry));
+  return found;
+}
+
+bool IsPrivatePackagePath(const std::string& path, const std::string& parent) {
+  std::string base = parent;
+  if (!base.empty() && base.back() == '\\') base.pop_back();
+  const std::string tail = std::string("\\") + kTempPackageFileName;
+  if (path.size() < base.size() + 1 + tail.size() || path.compare(0, base.size(), base) != 0 ||
+      path[base.size()] != '\\' || path.compare(path.size() - tail.size(), tail.size(), tail) != 0) {
+    return false;
+  }
+  return IsPackageFolderName(path.substr(base.size() + 1, path.size() - tail.size() - base.size() - 1));
+}
 
 TempFolderOverride::TempFolderOverride(const std::string& folder)
     : savedTmp_(ReadEnvironment("TMP")), savedTemp_(ReadEnvironment("TEMP")) {

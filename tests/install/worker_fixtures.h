@@ -98,6 +98,15 @@ int32_t DosDate(int year, int month, int day, int hour, int minute, int second);
 // The file's last-write time in local time.
 SYSTEMTIME LocalWriteTime(const std::string& path);
 
+// Full path of a program built beside the running test program.
+std::string TestProgramPath(const char* name);
+
+// The private folders ("vxsetup-" and 16 hex digits) in a folder: where
+// the worker keeps its copy of the package while it unpacks.
+std::vector<std::string> PackageFoldersIn(const std::string& folder);
+// True when the path is "<parent>\vxsetup-<16 hex digits>\vxpack.pck".
+bool IsPrivatePackagePath(const std::string& path, const std::string& parent);
+
 // The worker's completion callback as the tests see it.
 struct CallbackRecord {
   int calls = 0;

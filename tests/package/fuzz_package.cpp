@@ -62,6 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::string> lines{"previous"};
   std::optional<int32_t> result = vx::ReadItemList(PackagePath(), &lines);
   if (!listOffset || !result) std::abort();  // the file exists and can be opened
+  std::vector<std::string> fromMemory{"previous"};
+  if (vx::ReadItemListFrom(bytes, &fromMemory) != *result || fromMemory != lines) std::abort();
   if (*result != vx::kReadListOk) {
     if (lines != std::vector<std::string>{"previous"}) std::abort();
     return 0;

@@ -61,6 +61,11 @@ TEST_P(ReaderTable, LocatesAndSplitsTheItemList) {
   } else {
     EXPECT_EQ(lines, std::vector<std::string>{"previous content"});
   }
+
+  // The setup reads the list from its own view of the package: same result.
+  std::vector<std::string> fromMemory{"previous content"};
+  EXPECT_EQ(ReadItemListFrom(c.bytes, &fromMemory), c.readResult);
+  EXPECT_EQ(fromMemory, lines);
 }
 
 const std::string kTwoLines = kLineA + "\r\n" + kLineB + "\r\n";

@@ -32,15 +32,16 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
 
 }  // namespace
 
-std::string BuiltProgram(const char* name) {
-  // The build passes its own (Unix) folder; Wine shows the Unix root as Z:.
-  std::string folder = VX_PROGRAMS_DIR;
-  if (!folder.empty() && folder.front() == '/') {
-    std::replace(folder.begin(), folder.end(), '/', '\\');
-    folder = "Z:" + folder;
+std::string BuildPath(std::string path) {
+  // The build passes its own (Unix) paths; Wine shows the Unix root as Z:.
+  if (!path.empty() && path.front() == '/') {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    path = "Z:" + path;
   }
-  return folder + "\\" + name;
+  return path;
 }
+
+std::string BuiltProgram(const char* name) { return BuildPath(VX_PROGRAMS_DIR) + "\\" + name; }
 
 StartedProgram::~StartedProgram() {
   if (process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT) {

@@ -12,6 +12,8 @@ namespace vx::test {
 
 // Full Windows path of one of the built programs.
 std::string BuiltProgram(const char* name);
+// A path the build gives (a Unix path) as Wine's programs see it.
+std::string BuildPath(std::string path);
 
 // A started program; the process handle is kept to wait for it. A program
 // still running when the object goes (a test that failed half-way) is ended,

@@ -1,0 +1,72 @@
+#include "install/temp_package.h"
+
+#include "common/files.h"
+
+namespace vx {
+
+namespace {
+constexpr char kPrivateFolderPrefix[] = "vxsetup-";
+}
+
+bool TempPackage::Create(const std::string& parent, const char* fileName, const char* data,
+                         DWORD size) {
+  Close();
+  folder_ = CreatePrivateFolder(parent, kPrivateFolderPrefix);
+  if (folder_.empty()) return false;
+  path_ = folder_ + "\\" + fileName;
+  // Delete on close: the copy goes with the handle, however the run ends.
+  file_.reset(CreateFileA(path_.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                          nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  DWORD written = 0;
+  if (!file_ || !WriteFile(file_.get(), data, size, &written, nullptr) || written != size) {
+    Close();
+    return false;
+  }
+  size_ = size;
+  // Taken after the file, so that at the end of the process the file's
+  // handle closes first and the folder is empty when its own closes.
+  folderHold_.reset(HoldFolderUntilClosed(folder_));
+  return true;
+}
+
+bool TempPackage::OpenExisting(const std::string& path) {
+  Close();
+  file_.reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file_ || !GetFileSizeEx(file_.get(), &size) || size.QuadPart > INT32_MAX) {
+    Close();
+    return false;
+  }
+  path_ = path;
+  size_ = static_cast<size_t>(size.QuadPart);
+  return true;
+}
+
+std::string_view TempPackage::Bytes() {
+  if (!file_ || size_ == 0) return std::string_view();
+  if (!view_) {
+    mapping_.reset(CreateFileMappingA(file_.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping_) return std::string_view();
+    view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0));
+    if (!view_) return std::string_view();
+  }
+  return std::string_view(static_cast<const char*>(view_.get()), size_);
+}
+
+void TempPackage::Close() {
+  view_.reset();
+  mapping_.reset();
+  file_.reset();
+  if (folderHold_) {
+    folderHold_.reset();
+  } else if (!folder_.empty()) {
+    RemoveDirectoryA(folder_.c_str());  // a copy that failed before its folder was held
+  }
+  folder_.clear();
+  path_.clear();
+  size_ = 0;
+}
+
+}  // namespace vx
