@@ -23,29 +23,43 @@ class GateLock {
   SRWLOCK& lock_;
 };
 
-// Workers alive in this process, so a completion relay that arrives after its
-// worker was destroyed is recognised and dropped.
+// Workers alive in this process, each under a number never given twice. The
+// completion relay carries the number, not the address: a relay that
+// arrives after its worker was destroyed is dropped, and a worker the heap
+// places where a destroyed one lived is never taken for it.
+struct LiveWorker {
+  uint32_t serial;
+  TVXInstallThread* worker;
+};
 SRWLOCK g_liveLock = SRWLOCK_INIT;
-std::vector<const TVXInstallThread*>& LiveWorkers() {
-  static std::vector<const TVXInstallThread*> workers;
+uint32_t g_lastSerial = 0;  // guarded by g_liveLock
+std::vector<LiveWorker>& LiveWorkers() {
+  static std::vector<LiveWorker> workers;
   return workers;
 }
 
-void AddLiveWorker(const TVXInstallThread* worker) {
+uint32_t AddLiveWorker(TVXInstallThread* worker) {
   GateLock guard(g_liveLock);
-  LiveWorkers().push_back(worker);
+  if (++g_lastSerial == 0) ++g_lastSerial;  // 0 names no worker
+  LiveWorkers().push_back({g_lastSerial, worker});
+  return g_lastSerial;
 }
 
-void RemoveLiveWorker(const TVXInstallThread* worker) {
+void RemoveLiveWorker(uint32_t serial) {
   GateLock guard(g_liveLock);
   auto& workers = LiveWorkers();
-  workers.erase(std::remove(workers.begin(), workers.end(), worker), workers.end());
+  workers.erase(std::remove_if(workers.begin(), workers.end(),
+                               [serial](const LiveWorker& live) { return live.serial == serial; }),
+                workers.end());
 }
 
-bool IsLiveWorker(const TVXInstallThread* worker) {
+// The live worker of that number, or null.
+TVXInstallThread* FindLiveWorker(uint32_t serial) {
   GateLock guard(g_liveLock);
-  const auto& workers = LiveWorkers();
-  return std::find(workers.begin(), workers.end(), worker) != workers.end();
+  for (const LiveWorker& live : LiveWorkers()) {
+    if (live.serial == serial) return live.worker;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -58,7 +72,7 @@ TVXInstallThread::TVXInstallThread(bool CreateSuspended, int32_t Mode, HWND Wind
       WindowsFolder(vx::WindowsFolder()),
       FolderList(FolderList),
       FileList(FileList) {
-  AddLiveWorker(this);
+  serial_ = AddLiveWorker(this);
   // Last: with CreateSuspended false the thread may run at once.
   started_ = !CreateSuspended;
   thread_.reset(CreateThread(nullptr, 0, &TVXInstallThread::ThreadEntry, this,
@@ -67,7 +81,7 @@ TVXInstallThread::TVXInstallThread(bool CreateSuspended, int32_t Mode, HWND Wind
 }
 
 TVXInstallThread::~TVXInstallThread() {
-  RemoveLiveWorker(this);
+  RemoveLiveWorker(serial_);
   if (thread_) {
     {
       GateLock guard(lock_);
@@ -187,7 +201,7 @@ void TVXInstallThread::RelayCompletion() {
   // Without a window to carry the relay (none given, or already gone) there
   // is no thread to call back on: the run just ends.
   if (!WindowHandle || !PostMessageA(WindowHandle, WM_INST_ENDED, 0,
-                                     reinterpret_cast<LPARAM>(this))) {
+                                     static_cast<LPARAM>(serial_))) {
     awaitingCallback_ = false;
     return;
   }
@@ -198,8 +212,8 @@ void TVXInstallThread::RelayCompletion() {
 }
 
 bool TVXInstallThread::DeliverCompletion(LPARAM lParam) {
-  auto* worker = reinterpret_cast<TVXInstallThread*>(lParam);
-  if (!worker || !IsLiveWorker(worker)) return false;
+  TVXInstallThread* worker = FindLiveWorker(static_cast<uint32_t>(lParam));
+  if (!worker) return false;
   {
     // Once only, even if the callback pumps messages and a forged relay arrives.
     GateLock guard(worker->lock_);
@@ -211,13 +225,15 @@ bool TVXInstallThread::DeliverCompletion(LPARAM lParam) {
 }
 
 void TVXInstallThread::RunCompletionCallback() {
-  // A copy: the callback may replace OnTerminate, or even destroy the worker.
+  // Copies: the callback may replace OnTerminate, or even destroy the worker
+  // (and create the next one in its place).
   CompletionCallback callback = OnTerminate;
+  const uint32_t serial = serial_;
   try {
     if (callback) callback(*this);
   } catch (...) {
   }
-  if (!IsLiveWorker(this)) return;
+  if (FindLiveWorker(serial) != this) return;
   {
     GateLock guard(lock_);
     callbackDone_ = true;

@@ -141,7 +141,8 @@ class TVXInstallThread {
   HANDLE ThreadHandle() const { return thread_.get(); }
   // Hands a WM_INST_ENDED message to its worker: runs the completion
   // callback on the calling (window) thread, then releases the worker. False
-  // when the message names no live worker waiting for its callback.
+  // when the message names no live worker waiting for its callback (the
+  // message carries the worker's serial number, never its address).
   static bool DeliverCompletion(LPARAM lParam);
 
   // ---- fields, as the window and the steps see them
@@ -223,6 +224,7 @@ class TVXInstallThread {
   std::string UninstallProgramLocation();
 
   TempPackage package_;             // the open package; the worker thread's
+  uint32_t serial_ = 0;             // this worker's number in the completion relay
   KernelHandle thread_;
   bool started_ = false;
   SRWLOCK lock_ = SRWLOCK_INIT;

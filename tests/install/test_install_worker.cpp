@@ -616,6 +616,26 @@ TEST_F(InstallWorkerTest, CompletionCallbackMayDestroyItsWorker) {
   EXPECT_TRUE(PumpUntil([&] { return !Only(WM_INST_FREED).empty(); }));
 }
 
+TEST_F(InstallWorkerTest, AWorkerMadeWhereADestroyedOneLivedGetsItsOwnCallback) {
+  // The callback destroys its worker and makes the next one, which the heap
+  // is free to place at the same address.
+  TVXInstallThread* next = nullptr;
+  int nextCalls = 0;
+  auto* first = MakeWorker(150, nullptr).release();
+  first->OnTerminate = [&](TVXInstallThread& done) {
+    delete &done;
+    next = MakeWorker(150, nullptr).release();
+    next->OnTerminate = [&](TVXInstallThread&) { ++nextCalls; };
+    next->Start();
+  };
+  ASSERT_TRUE(first->Start());
+  EXPECT_TRUE(PumpUntil([&] { return nextCalls == 1; }, 10000))
+      << (next == first ? "the next worker took the first one's address" : "");
+  PumpFor(100);
+  EXPECT_EQ(nextCalls, 1);
+  delete next;
+}
+
 // ------------------------------------------------------------ helpers of the steps
 
 TEST(ParseItemLines, KeepsValidRecordsOnly) {
