@@ -63,18 +63,19 @@ std::string WindowsFolder() {
   return std::string(buffer, length);
 }
 
-std::string CreatePrivateFolder(const std::string& parent, const char* prefix) {
-  if (parent.empty()) return std::string();
-  // Full control for Administrators and SYSTEM, for the folder and all
-  // below it; protected, so nothing is inherited from the (user-writable)
-  // parent.
+bool CreateProtectedFolder(const std::string& path, const char* rights) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
-          "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1, &descriptor, nullptr)) {
-    return std::string();
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(rights, SDDL_REVISION_1, &descriptor,
+                                                            nullptr)) {
+    return false;
   }
   LocalMem owned(descriptor);
   SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  return CreateDirectoryA(path.c_str(), &attributes) != FALSE;
+}
+
+std::string CreatePrivateFolder(const std::string& parent, const char* prefix) {
+  if (parent.empty()) return std::string();
   const std::string base =
       parent.back() == '\\' ? parent.substr(0, parent.size() - 1) : parent;
   // A name someone made ahead of us is skipped, never entered: a folder we
@@ -85,7 +86,7 @@ std::string CreatePrivateFolder(const std::string& parent, const char* prefix) {
     char name[17] = {};
     for (size_t i = 0; i < sizeof random; ++i) std::snprintf(name + 2 * i, 3, "%02x", random[i]);
     std::string folder = base + "\\" + prefix + name;
-    if (CreateDirectoryA(folder.c_str(), &attributes)) return folder;
+    if (CreateProtectedFolder(folder, kAdministratorsOnlyRights)) return folder;
     if (GetLastError() != ERROR_ALREADY_EXISTS) return std::string();
   }
   return std::string();

@@ -34,6 +34,18 @@ bool FileExists(const std::string& path);
 // The Windows folder (GetWindowsDirectoryA), empty on failure.
 std::string WindowsFolder();
 
+// Rights for folders the elevated programs make under a folder a standard
+// user can write: full control for Administrators and SYSTEM, protected
+// (nothing inherited from the parent); the second also lets every signed-in
+// user read, for what the user may be asked to send to support.
+inline constexpr char kAdministratorsOnlyRights[] = "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+inline constexpr char kAdministratorsWriteUsersReadRights[] =
+    "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FR;;;AU)";
+
+// Makes one new folder with the given rights (SDDL); false when it cannot be
+// made, also when the name exists already (GetLastError tells).
+bool CreateProtectedFolder(const std::string& path, const char* rights);
+
 // Makes a new folder "<parent>\<prefix><16 random hex digits>" that only
 // Administrators and SYSTEM may enter (a protected DACL, nothing inherited),
 // for what an elevated program writes and then reads or runs. A name that
