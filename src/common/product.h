@@ -237,6 +237,9 @@ inline constexpr int kProjectPreviewLines = 8;
 
 // Uninstall program: switches and exit codes.
 inline constexpr char kSilentSwitch[] = "/S";
+// The run logs' titles: "<title> <yyyymmdd-hhmmss>.log" under the temporary folder.
+inline constexpr char kSetupLogTitle[] = "VantorexLite Setup";
+inline constexpr char kUninstallLogTitle[] = "VantorexLite Uninstall";
 inline constexpr char kSelfRemovalSwitch[] = "/cleanup";  // the temporary helper copy's mode
 // The helper copy: a private folder of its own under the temporary folder.
 inline constexpr char kUninstallHelperFolderPrefix[] = "vxuninst-";

@@ -7,6 +7,7 @@
 
 #include "common/files.h"
 #include "common/handles.h"
+#include "common/system.h"
 
 namespace vx {
 
@@ -61,6 +62,30 @@ void StartRunLog(const char* title) {
     ReleaseSRWLockExclusive(&g_lock);
     return;
   }
+}
+
+void StartRunLogWithContext(const char* title) {
+  StartRunLog(title);
+  if (!g_open.load()) return;
+  char program[MAX_PATH + 1] = {};
+  GetModuleFileNameA(nullptr, program, MAX_PATH);
+  LogLine("%s, version %s, %d-bit build (%s)", program, OwnFileVersion().c_str(),
+          static_cast<int>(sizeof(void*) * 8), __VERSION__);
+  // The true version: GetVersionEx answers what the manifest claims.
+  OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  using GetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  auto rtlGetVersion = reinterpret_cast<GetVersionFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion")));
+  if (rtlGetVersion) rtlGetVersion(&version);
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  LogLine("Windows %lu.%lu build %lu, %s", version.dwMajorVersion, version.dwMinorVersion,
+          version.dwBuildNumber,
+          wow64 ? "64-bit Windows, 32-bit registry view" : "registry view of this build");
+  char temp[MAX_PATH + 1] = {};
+  GetTempPathA(sizeof temp, temp);
+  LogLine("temporary folder %s, Windows folder %s", temp, WindowsFolder().c_str());
 }
 
 void StopRunLog() {

@@ -23,6 +23,10 @@ namespace vx {
 // Starts the log of this process; the title names the program
 // ("VantorexLite Setup"). A second start while one is open does nothing.
 void StartRunLog(const char* title);
+// Starts the log and writes what every run's log begins with: the program,
+// its version and build, the Windows version and the registry view, the
+// temporary and Windows folders.
+void StartRunLogWithContext(const char* title);
 // Ends the log; later lines are dropped until the next start.
 void StopRunLog();
 // The log's full path; empty while there is none.

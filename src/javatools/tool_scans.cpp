@@ -6,6 +6,7 @@
 #include "common/files.h"
 #include "common/product.h"
 #include "common/registry.h"
+#include "common/run_log.h"
 #include "javatools/javatools.h"
 
 namespace vx {
@@ -37,16 +38,33 @@ int32_t ScanRegisteredTools(const char* baseKey, const char* folderValue,
                             std::vector<std::unique_ptr<Record>>& list) {
   try {
     RegistryAccess registry(HKEY_LOCAL_MACHINE, KEY_READ);
-    if (!registry.KeyExists(baseKey)) return kScanNoBaseKey;
-    if (registry.OpenKeyReadOnly(baseKey) != ERROR_SUCCESS) return kScanNoBaseKey;
+    if (!registry.KeyExists(baseKey) || registry.OpenKeyReadOnly(baseKey) != ERROR_SUCCESS) {
+      LogLine("Java tools: %s: not registered", baseKey);
+      return kScanNoBaseKey;
+    }
     std::vector<std::string> names;
-    if (registry.GetKeyNames(names) != ERROR_SUCCESS) return kScanInterrupted;
+    if (LONG rc = registry.GetKeyNames(names); rc != ERROR_SUCCESS) {
+      LogFailure("listing the versions", baseKey, rc);
+      return kScanInterrupted;
+    }
     for (const std::string& name : names) {
       // The key is opened by its name as registered, blanks included; only
       // the record's Version is trimmed.
-      std::optional<std::string> folder = ReadToolFolder(baseKey + ("\\" + name), folderValue);
-      if (!folder) return kScanInterrupted;  // records appended so far stay
-      if (FolderExists(*folder)) list.push_back(std::make_unique<Record>(name, *folder));
+      const std::string key = baseKey + ("\\" + name);
+      std::optional<std::string> folder = ReadToolFolder(key, folderValue);
+      if (!folder) {
+        LogLine("Java tools: %s: \"%s\" is not text; the scan stops here", key.c_str(),
+                folderValue);
+        return kScanInterrupted;  // records appended so far stay
+      }
+      if (FolderExists(*folder)) {
+        list.push_back(std::make_unique<Record>(name, *folder));
+        LogLine("Java tools: %s: folder \"%s\", status %d", key.c_str(), folder->c_str(),
+                list.back()->Status);
+      } else {
+        LogLine("Java tools: %s: passed over, its folder \"%s\" does not exist", key.c_str(),
+                folder->c_str());
+      }
     }
     return kScanComplete;
   } catch (...) {
@@ -57,11 +75,17 @@ int32_t ScanRegisteredTools(const char* baseKey, const char* folderValue,
 // Moves the records whose version qualifies from found to kept, in order,
 // and destroys the others from the last to the first.
 template <class Record, class Qualifies>
-void KeepQualifying(std::vector<std::unique_ptr<Record>>& found,
+void KeepQualifying(const char* kind, std::vector<std::unique_ptr<Record>>& found,
                     std::vector<std::unique_ptr<Record>>& kept, Qualifies qualifies) {
   try {
     for (std::unique_ptr<Record>& record : found) {
-      if (record && qualifies(record->Version)) kept.push_back(std::move(record));
+      if (!record) continue;
+      if (qualifies(record->Version)) {
+        kept.push_back(std::move(record));
+      } else {
+        LogLine("Java tools: %s \"%s\" passed over: version too old or not a version",
+                kind, record->Version.c_str());
+      }
     }
   } catch (...) {
     // Out of memory while keeping: the records kept so far stand.
@@ -89,8 +113,13 @@ void BuildJDKList(JdkList& list, TSunJDK*& first) {
   list.clear();
   JdkList found;
   ScanJDKs(found);
-  KeepQualifying(found, list, JdkVersionQualifies);
+  KeepQualifying("JDK", found, list, JdkVersionQualifies);
   if (!list.empty()) first = list.front().get();
+  if (first) {
+    LogLine("Java tools: JDK picked: %s in \"%s\"", first->Version.c_str(), first->Home.c_str());
+  } else {
+    LogLine("Java tools: no JDK picked");
+  }
 }
 
 void BuildWTKList(WtkList& list, TMobileWTK*& first) {
@@ -100,8 +129,14 @@ void BuildWTKList(WtkList& list, TMobileWTK*& first) {
   // Toolkits under the older key come first, so they win a tie.
   ScanJ2METoolkits(found);
   ScanSunJavaToolkits(found);
-  KeepQualifying(found, list, WtkVersionQualifies);
+  KeepQualifying("wireless toolkit", found, list, WtkVersionQualifies);
   if (!list.empty()) first = list.front().get();
+  if (first) {
+    LogLine("Java tools: wireless toolkit picked: %s in \"%s\"", first->Version.c_str(),
+            first->Root.c_str());
+  } else {
+    LogLine("Java tools: no wireless toolkit picked");
+  }
 }
 
 }  // namespace vx
