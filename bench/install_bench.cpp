@@ -8,6 +8,9 @@
 // scratch folder, so a run leaves nothing behind.
 //
 // Usage: vx_install_bench [runs]   (default 5)
+//        vx_install_bench once <install folder> <Windows folder>
+//          one complete install and nothing else, for timing the whole
+//          process from outside (bench/compare); exit code 0 on success.
 #include <windows.h>
 #include <psapi.h>
 
@@ -18,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_files.h"
 #include "common/files.h"
 #include "common/handles.h"
 #include "install/install_thread.h"
@@ -129,27 +133,6 @@ class ScratchRegistry {
   bool ok_ = false;
 };
 
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA found{};
-  {
-    vx::FindHandle search(FindFirstFileA((path + "\\*").c_str(), &found));
-    if (search) {
-      do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        std::string child = path + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          RemoveTree(child);
-        } else {
-          SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-          DeleteFileA(child.c_str());
-        }
-      } while (FindNextFileA(search.get(), &found));
-    }
-  }
-  RemoveDirectoryA(path.c_str());
-}
-
 constexpr char kWindowClass[] = "VxInstallBench";
 std::string g_windowsFolder;
 std::string BenchWindowsFolder() { return g_windowsFolder; }
@@ -245,7 +228,29 @@ double StraightCopy(const RunResult& source, const std::string& from, const std:
 
 }  // namespace
 
+// The window the worker reports to.
+HWND CreateBenchWindow() {
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = &BenchWindowProcedure;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = kWindowClass;
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowExA(0, kWindowClass, "bench", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+  return window;
+}
+
+// One install, as the setup's worker does it, into the given folders.
+int InstallOnce(const std::string& folder, const std::string& windows) {
+  ScratchRegistry registry;
+  if (!registry.ok()) return 3;
+  HWND window = CreateBenchWindow();
+  if (!window) return 4;
+  return RunInstall(window, folder, windows).ok ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "once") return InstallOnce(argv[2], argv[3]);
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   char tempPath[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, tempPath);
@@ -258,13 +263,7 @@ int main(int argc, char** argv) {
     std::printf("install bench: cannot redirect the registry\n");
     return 1;
   }
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = &BenchWindowProcedure;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = kWindowClass;
-  RegisterClassA(&windowClass);
-  HWND window = CreateWindowExA(0, kWindowClass, "bench", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND window = CreateBenchWindow();
   if (!window) {
     std::printf("install bench: cannot create the message window\n");
     return 1;
@@ -301,20 +300,20 @@ int main(int argc, char** argv) {
         }
       }
     } else {
-      RemoveTree(root + "\\run" + std::to_string(run));
+      vx::bench::RemoveTree(root + "\\run" + std::to_string(run));
     }
-    RemoveTree(windows);
+    vx::bench::RemoveTree(windows);
     // The baseline right after each run, so both see the same machine load.
     const std::string target = root + "\\copy" + std::to_string(run);
     copies.push_back(StraightCopy(first, root + "\\run0\\VantorexLite", target));
-    RemoveTree(target);
+    vx::bench::RemoveTree(target);
     std::printf("run %d: %.0f ms (extraction %.0f, unpacking %.0f, registry and log %.0f); "
                 "straight copy %.0f ms\n",
                 run + 1, result.total, result.extraction, result.unpack, result.registry,
                 copies.back());
   }
   const size_t peak = sampler.Peak();
-  RemoveTree(root);
+  vx::bench::RemoveTree(root);
 
   const size_t limit = static_cast<size_t>(first.largestItem) + 8u * 1024 * 1024;
   std::printf("\npackage: %d bytes, %zu items, largest item %d bytes; %d runs (%s build)\n",

@@ -159,6 +159,7 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
   LARGE_INTEGER packageBytes{};
   if (!GetFileSizeEx(package.get(), &packageBytes)) return end();
   int32_t bytesWritten = 0;
+  std::string readyFolder;  // the last item's folder, which exists
 
   for (size_t index = 0; index < Items.size(); ++index) {
     currentItem = static_cast<int32_t>(index);
@@ -168,12 +169,14 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     ResultCode = kUnpackCannotRead;
 
     std::string folder = InstallFolder + (item.Folder.empty() ? std::string("\\") : item.Folder);
-    if (!FolderExists(folder)) {
+    // Items come folder by folder: the folder of the item before is known to exist.
+    if (folder != readyFolder && !FolderExists(folder)) {
       ResultCode = kUnpackItemFolderNotCreated;
       if (!CreateFolderPath(folder).value_or(false)) return end();
       if (FolderList) FolderList->push_back(folder);
       ResultCode = kUnpackCannotRead;
     }
+    readyFolder = folder;
     if (folder.back() != '\\') folder += '\\';
     // The window may read this name as soon as the item's progress arrives.
     item.FileName = folder + item.FileName;
