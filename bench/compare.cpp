@@ -13,15 +13,18 @@
 //
 // Usage: vx_bench_compare <rounds> <work folder> <payload folder>
 //            worker=<exe> plain=<exe> setup=<exe> [nsis=<exe>]
-//            [baseline-worker=<exe>] [baseline-setup=<exe>]
+//            [baseline-worker=<exe>] [baseline-setup=<exe>] [installs=no]
 // (the baseline: the worker benchmark and setup of another build, to see
 // what a change pays in the same run).
 #include <windows.h>
+
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,14 +56,13 @@ LARGE_INTEGER Now() {
   std::exit(1);
 }
 
-
 KernelHandle Start(const std::string& commandLine, DWORD* processId = nullptr) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
   std::string line = commandLine;
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info)) {
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info)) {
     Fail("cannot start " + commandLine);
   }
   CloseHandle(info.hThread);
@@ -73,7 +75,8 @@ KernelHandle Start(const std::string& commandLine, DWORD* processId = nullptr) {
 double RunToEnd(const std::string& commandLine) {
   const LARGE_INTEGER start = Now();
   KernelHandle process = Start(commandLine);
-  if (WaitForSingleObject(process.get(), 120000) != WAIT_OBJECT_0) Fail("timed out: " + commandLine);
+  if (WaitForSingleObject(process.get(), 120000) != WAIT_OBJECT_0)
+    Fail("timed out: " + commandLine);
   const LARGE_INTEGER end = Now();
   DWORD code = 1;
   GetExitCodeProcess(process.get(), &code);
@@ -116,8 +119,8 @@ BOOL CALLBACK MatchTop(HWND window, LPARAM context) {
 // Starts a program and waits until a visible window of its class (holding a
 // visible child with the given text, when one is given) is shown; the time
 // to that point. The program is ended afterwards.
-double StartToWindow(const std::string& commandLine, const char* className,
-                     const char* childText) {
+double StartToWindow(const std::string& commandLine, const char* className, const char* childText,
+                     double* privateMb) {
   const LARGE_INTEGER start = Now();
   DWORD processId = 0;
   KernelHandle process = Start(commandLine, &processId);
@@ -130,11 +133,16 @@ double StartToWindow(const std::string& commandLine, const char* className,
     Sleep(1);
   }
   const double ms = 1000.0 * Seconds(start, Now());
+  // Private bytes at that point (Wine reports them as PagefileUsage).
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (GetProcessMemoryInfo(process.get(), &counters, sizeof counters)) {
+    *privateMb = static_cast<double>(counters.PagefileUsage) / (1024.0 * 1024.0);
+  }
   TerminateProcess(process.get(), 0);
   WaitForSingleObject(process.get(), 10000);
   return ms;
 }
-
 
 bool ReadWhole(const std::string& path, std::string& bytes, FILETIME& written) {
   FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -173,8 +181,7 @@ void ListFiles(const std::string& root, const std::string& relative,
 // a second place to look for a file missing in the target (the worker moves
 // the uninstall program into the Windows folder).
 void CheckAgainstPayload(const std::string& payload, const std::vector<std::string>& files,
-                         const std::string& target, const std::string& elsewhere,
-                         const char* who) {
+                         const std::string& target, const std::string& elsewhere, const char* who) {
   for (const std::string& file : files) {
     std::string expected, got;
     FILETIME expectedTime{}, gotTime{};
@@ -199,6 +206,7 @@ struct Series {
   explicit Series(const char* name) : name(name) {}
   const char* name;
   std::vector<double> wall;
+  std::vector<double> privateMb;  // programs started to their window
 };
 
 double Median(std::vector<double> values) {
@@ -210,9 +218,11 @@ double Median(std::vector<double> values) {
 
 void PrintSeries(const Series& series) {
   if (series.wall.empty()) return;
-  std::printf("  %-52s %7.0f %7.0f %7.0f\n", series.name, Median(series.wall),
+  std::printf("  %-52s %7.0f %7.0f %7.0f", series.name, Median(series.wall),
               *std::min_element(series.wall.begin(), series.wall.end()),
               *std::max_element(series.wall.begin(), series.wall.end()));
+  if (!series.privateMb.empty()) std::printf("   %6.1f", Median(series.privateMb));
+  std::printf("\n");
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -221,15 +231,18 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 int main(int argc, char** argv) {
   // Arguments: rounds, work folder, payload folder, then name=path pairs.
-  std::string workerExe, plain, setup, nsis, baselineWorker, baselineSetup;
+  std::string workerExe, plain, setup, nsis, baselineWorker, baselineSetup, installs = "yes";
   struct Option {
     const char* name;
     std::string* value;
   };
-  const Option options[] = {{"worker", &workerExe},  {"plain", &plain},
-                            {"setup", &setup},        {"nsis", &nsis},
+  const Option options[] = {{"worker", &workerExe},
+                            {"plain", &plain},
+                            {"setup", &setup},
+                            {"nsis", &nsis},
                             {"baseline-worker", &baselineWorker},
-                            {"baseline-setup", &baselineSetup}};
+                            {"baseline-setup", &baselineSetup},
+                            {"installs", &installs}};
   for (int i = 4; i < argc; ++i) {
     const std::string argument = argv[i];
     const size_t equals = argument.find('=');
@@ -242,9 +255,10 @@ int main(int argc, char** argv) {
     }
     if (!known || equals == std::string::npos) Fail("unknown argument " + argument);
   }
-  if (argc < 4 || workerExe.empty() || plain.empty() || setup.empty()) {
-    std::printf("usage: vx_bench_compare <rounds> <work> <payload> worker=<exe> plain=<exe> "
-                "setup=<exe> [nsis=<exe>] [baseline-worker=<exe>] [baseline-setup=<exe>]\n");
+  if (argc < 4 || setup.empty() || (installs != "no" && (workerExe.empty() || plain.empty()))) {
+    std::printf(
+        "usage: vx_bench_compare <rounds> <work> <payload> worker=<exe> plain=<exe> "
+        "setup=<exe> [nsis=<exe>] [baseline-worker=<exe>] [baseline-setup=<exe>]\n");
     return 2;
   }
   const int rounds = std::max(1, std::atoi(argv[1]));
@@ -254,93 +268,108 @@ int main(int argc, char** argv) {
   if (files.empty()) Fail("no files in " + payload);
   CreateDirectoryA(work.c_str(), nullptr);
 
-  Series worker{"setup's worker, whole process (full install)"};
-  Series baseline{"baseline build's worker, whole process"};
-  Series plainSeries{"plain installer (CreateFile/WriteFile/SetFileTime)"};
-  Series nsisSeries{"NSIS, store-only, silent"};
-  Series startSetup{"setup, start to first page shown"};
-  Series startBaseline{"baseline build's setup, start to first page"};
-  Series startNotepad{"notepad, start to its window shown"};
-  // Round 0 warms the caches up and is not counted.
-  for (int round = 0; round <= rounds; ++round) {
-    if (round == 1) {
-      for (Series* series : {&worker, &baseline, &plainSeries, &nsisSeries, &startSetup, &startBaseline,
-                            &startNotepad}) {
-        series->wall.clear();
-      }
+  // One contender: what it is called, and one timed run of it in a round's
+  // folder (an install is checked against the payload after its timing).
+  struct Contender {
+    Series series;
+    std::function<double(const std::string& base, double* privateMb)> run;
+  };
+  std::vector<Contender> contenders;
+  enum class Installer { Worker, Plain, Nsis };  // how each is told the folder
+  auto addInstall = [&](const char* name, const char* folder, const std::string& exe,
+                        Installer kind) {
+    contenders.push_back(
+        {Series(name),
+         [&payload, &files, folder, exe, kind, name](const std::string& base, double*) {
+           const std::string own = base + "\\" + folder;
+           const std::string target = own + "\\VantorexLite";
+           const std::string windows = own + "\\windows";
+           CreateDirectoryA(own.c_str(), nullptr);
+           CreateDirectoryA(windows.c_str(), nullptr);
+           const std::string command =
+               kind == Installer::Worker
+                   ? Quoted(exe) + " once " + Quoted(target) + " " + Quoted(windows)
+               : kind == Installer::Nsis ? Quoted(exe) + " /S /D=" + target  // /D: last, unquoted
+                                         : Quoted(exe) + " " + Quoted(target);
+           const double ms = RunToEnd(command);
+           // The worker moves the uninstall program into its Windows folder.
+           CheckAgainstPayload(payload, files, target, kind == Installer::Worker ? windows : "",
+                               name);
+           return ms;
+         }});
+  };
+  auto addStart = [&](const char* name, const std::string& exe) {
+    contenders.push_back({Series(name), [exe](const std::string&, double* privateMb) {
+                            return StartToWindow(Quoted(exe), vx::kWizardClassName,
+                                                 vx::text::kWelcome, privateMb);
+                          }});
+  };
+  if (installs != "no") {
+    addInstall("setup's worker, whole process (full install)", "worker", workerExe,
+               Installer::Worker);
+    if (!baselineWorker.empty()) {
+      addInstall("baseline build's worker, whole process", "baseline", baselineWorker,
+                 Installer::Worker);
     }
+    addInstall("plain installer (CreateFile/WriteFile/SetFileTime)", "plain", plain,
+               Installer::Plain);
+    if (!nsis.empty()) addInstall("NSIS, store-only, silent", "nsis", nsis, Installer::Nsis);
+  }
+  const size_t firstStart = contenders.size();
+  addStart("setup, start to first page shown", setup);
+  if (!baselineSetup.empty())
+    addStart("baseline build's setup, start to first page", baselineSetup);
+  contenders.push_back(
+      {Series("notepad, start to its window shown"), [](const std::string&, double* privateMb) {
+         return StartToWindow("notepad.exe", "Notepad", nullptr, privateMb);
+       }});
+
+  // Round 0 warms the caches up and is not counted. Each round starts with
+  // another contender, so none always runs right after the clean-up.
+  for (int round = 0; round <= rounds; ++round) {
     const std::string base = work + "\\round" + std::to_string(round);
     CreateDirectoryA(base.c_str(), nullptr);
-
-    const std::string workerTarget = base + "\\worker\\VantorexLite";
-    const std::string windows = base + "\\windows";
-    CreateDirectoryA((base + "\\worker").c_str(), nullptr);
-    CreateDirectoryA(windows.c_str(), nullptr);
-    double ms = RunToEnd(Quoted(workerExe) + " once " + Quoted(workerTarget) + " " +
-                        Quoted(windows));
-    worker.wall.push_back(ms);
-    CheckAgainstPayload(payload, files, workerTarget, windows, "worker");
-
-    if (!baselineWorker.empty()) {
-      const std::string target = base + "\\baseline\\VantorexLite";
-      const std::string baselineWindows = base + "\\baseline-windows";
-      CreateDirectoryA((base + "\\baseline").c_str(), nullptr);
-      CreateDirectoryA(baselineWindows.c_str(), nullptr);
-      ms = RunToEnd(Quoted(baselineWorker) + " once " + Quoted(target) + " " +
-                   Quoted(baselineWindows));
-      baseline.wall.push_back(ms);
-      CheckAgainstPayload(payload, files, target, baselineWindows, "baseline worker");
+    for (size_t i = 0; i < contenders.size(); ++i) {
+      Contender& contender = contenders[(i + static_cast<size_t>(round)) % contenders.size()];
+      double privateMb = -1;
+      const double ms = contender.run(base, &privateMb);
+      if (round > 0) contender.series.wall.push_back(ms);
+      if (round > 0 && privateMb >= 0) contender.series.privateMb.push_back(privateMb);
     }
-
-    const std::string plainTarget = base + "\\plain\\VantorexLite";
-    ms = RunToEnd(Quoted(plain) + " " + Quoted(plainTarget));
-    plainSeries.wall.push_back(ms);
-    CheckAgainstPayload(payload, files, plainTarget, "", "plain installer");
-
-    if (!nsis.empty()) {
-      const std::string nsisTarget = base + "\\nsis\\VantorexLite";
-      ms = RunToEnd(Quoted(nsis) + " /S /D=" + nsisTarget);  // /D: last, unquoted
-      nsisSeries.wall.push_back(ms);
-      CheckAgainstPayload(payload, files, nsisTarget, "", "NSIS installer");
-    }
-
-    startSetup.wall.push_back(
-        StartToWindow(Quoted(setup), vx::kWizardClassName, vx::text::kWelcome));
-    if (!baselineSetup.empty()) {
-      startBaseline.wall.push_back(
-          StartToWindow(Quoted(baselineSetup), vx::kWizardClassName, vx::text::kWelcome));
-    }
-    startNotepad.wall.push_back(StartToWindow("notepad.exe", "Notepad", nullptr));
-
     vx::bench::RemoveTree(base);
     std::printf(round == 0 ? "warm-up round done\n" : "round %d of %d done\n", round, rounds);
     std::fflush(stdout);
   }
   vx::bench::RemoveTree(work);
 
-  std::printf("\n%zu payload files checked after every install (bytes and dates); %d rounds\n",
-              files.size(), rounds);
-  std::printf("  %-52s %7s %7s %7s\n", "ms", "median", "min", "max");
-  for (const Series* series : {&worker, &baseline, &plainSeries, &nsisSeries, &startSetup, &startBaseline,
-                            &startNotepad}) {
-    PrintSeries(*series);
+  std::printf("\n%d rounds%s\n", rounds,
+              installs == "no" ? ""
+                               : (", " + std::to_string(files.size()) +
+                                  " payload files checked after every install (bytes and dates)")
+                                     .c_str());
+  std::printf("  %-52s %7s %7s %7s   %s\n", "ms", "median", "min", "max",
+              "private MB at its window (median)");
+  for (const Contender& contender : contenders) PrintSeries(contender.series);
+  std::printf("\n");
+  auto ratio = [&](size_t a, size_t b, const char* text) {
+    std::printf("%s: %.2f\n", text,
+                Median(contenders[a].series.wall) / Median(contenders[b].series.wall));
+  };
+  if (installs != "no") {
+    const size_t plainIndex = baselineWorker.empty() ? 1 : 2;
+    ratio(0, plainIndex, "worker / plain installer");
+    if (!nsis.empty()) {
+      ratio(0, plainIndex + 1, "worker / NSIS");
+    } else {
+      std::printf("worker / NSIS: not measured (no NSIS installer given)\n");
+    }
+    if (!baselineWorker.empty()) ratio(0, 1, "worker / baseline build's worker");
   }
-  const double workerMedian = Median(worker.wall);
-  std::printf("\nworker / plain installer: %.2f\n", workerMedian / Median(plainSeries.wall));
-  if (!nsisSeries.wall.empty()) {
-    std::printf("worker / NSIS: %.2f\n", workerMedian / Median(nsisSeries.wall));
-  } else {
-    std::printf("worker / NSIS: not measured (no NSIS installer given)\n");
-  }
-  if (!baseline.wall.empty()) {
-    std::printf("worker / baseline worker: %.2f\n", workerMedian / Median(baseline.wall));
-  }
-  std::printf("setup start - notepad start: %+.0f ms (ratio %.2f)\n",
-              Median(startSetup.wall) - Median(startNotepad.wall),
-              Median(startSetup.wall) / Median(startNotepad.wall));
-  if (!startBaseline.wall.empty()) {
-    std::printf("setup start / baseline setup start: %.2f\n",
-                Median(startSetup.wall) / Median(startBaseline.wall));
+  const double startGap =
+      Median(contenders[firstStart].series.wall) - Median(contenders.back().series.wall);
+  std::printf("setup start - notepad start: %+.0f ms\n", startGap);
+  if (!baselineSetup.empty()) {
+    ratio(firstStart, firstStart + 1, "setup start / baseline build's setup start");
   }
   return 0;
 }
