@@ -168,9 +168,19 @@ void PumpUntilSignalled(HANDLE handle) {
   }
 }
 
+// The steps after the unpacking, each timed from its check point to the next.
+constexpr vx::CheckPoint kRegistryCheckPoints[] = {
+    vx::CheckPoint::BeforeProductSettings, vx::CheckPoint::BeforeFileAssociation,
+    vx::CheckPoint::BeforeExplorerFileExts, vx::CheckPoint::BeforeUninstallRecord,
+    vx::CheckPoint::BeforeInstallLog};
+constexpr const char* kRegistrySteps[] = {"settings", "file association", "Explorer choices",
+                                          "uninstall record", "install log"};
+
 struct RunResult {
   bool ok = false;
   double total = 0, extraction = 0, unpack = 0, registry = 0;
+  // The registry-and-log phase step by step, as kRegistrySteps names them.
+  std::vector<double> registrySteps;
   int32_t packageSize = 0;
   size_t items = 0;
   int32_t largestItem = 0;
@@ -190,6 +200,12 @@ RunResult RunInstall(HWND window, const std::string& folder, const std::string& 
     worker.WindowsFolder = windows;
     worker.QueryWindowsFolder = &BenchWindowsFolder;
     worker.OnTerminate = [&code](TVXInstallThread& w) { code = w.ResultCode; };
+    std::vector<LARGE_INTEGER> reached(std::size(kRegistryCheckPoints));
+    worker.CheckPointObserver = [&reached](TVXInstallThread&, vx::CheckPoint point, int32_t) {
+      for (size_t i = 0; i < reached.size(); ++i) {
+        if (point == kRegistryCheckPoints[i]) reached[i] = Now();
+      }
+    };
     LARGE_INTEGER start = Now();
     if (!worker.Start()) return result;
     PumpUntilSignalled(worker.ThreadHandle());
@@ -198,6 +214,10 @@ RunResult RunInstall(HWND window, const std::string& folder, const std::string& 
     result.extraction = Milliseconds(start, g_steps.creatingFolders);
     result.unpack = Milliseconds(g_steps.creatingFolders, g_steps.updatingRegistry);
     result.registry = Milliseconds(g_steps.updatingRegistry, end);
+    for (size_t i = 0; i < reached.size(); ++i) {
+      result.registrySteps.push_back(
+          Milliseconds(reached[i], i + 1 < reached.size() ? reached[i + 1] : end));
+    }
     result.packageSize = worker.PackageSize;
     result.items = worker.Items.size();
     for (const vx::TPackItem& item : worker.Items) {
@@ -274,6 +294,7 @@ int main(int argc, char** argv) {
   const size_t idle = PrivateBytes();
 
   std::vector<double> totals, extractions, unpacks, registries, copies;
+  std::vector<std::vector<double>> registrySteps(std::size(kRegistrySteps));
   RunResult first;
   for (int run = 0; run < runs; ++run) {
     const std::string folder = root + "\\run" + std::to_string(run) + "\\VantorexLite";
@@ -289,6 +310,9 @@ int main(int argc, char** argv) {
     extractions.push_back(result.extraction);
     unpacks.push_back(result.unpack);
     registries.push_back(result.registry);
+    for (size_t i = 0; i < registrySteps.size(); ++i) {
+      registrySteps[i].push_back(result.registrySteps[i]);
+    }
     if (run == 0) {
       first = result;
       // Put the uninstall program back so the tree holds every item: the
@@ -322,6 +346,11 @@ int main(int argc, char** argv) {
   std::printf("worker install, median: %.0f ms (extraction %.0f, unpacking %.0f, registry and "
               "log %.0f)\n",
               Median(totals), Median(extractions), Median(unpacks), Median(registries));
+  std::printf("registry and log, median by step:");
+  for (size_t i = 0; i < registrySteps.size(); ++i) {
+    std::printf("%s %s %.1f", i ? "," : "", kRegistrySteps[i], Median(registrySteps[i]));
+  }
+  std::printf(" ms\n");
   std::printf("straight copy of the same files (CopyFileA), median: %.0f ms; unpacking takes "
               "%.1f times as long\n",
               Median(copies), Median(unpacks) / std::max(Median(copies), 0.001));
