@@ -339,7 +339,7 @@ int main(int argc, char** argv) {
   const size_t peak = sampler.Peak();
   vx::bench::RemoveTree(root);
 
-  const size_t limit = static_cast<size_t>(first.largestItem) + 8u * 1024 * 1024;
+  const size_t limit = static_cast<size_t>(first.largestItem) + 4u * 1024 * 1024;
   std::printf("\npackage: %d bytes, %zu items, largest item %d bytes; %d runs (%s build)\n",
               first.packageSize, first.items, first.largestItem, runs,
               sizeof(void*) == 4 ? "32-bit" : "64-bit");
@@ -355,7 +355,7 @@ int main(int argc, char** argv) {
               "%.1f times as long\n",
               Median(copies), Median(unpacks) / std::max(Median(copies), 0.001));
   std::printf("private memory: idle %.1f MB, peak %.1f MB, peak over idle %.1f MB "
-              "(target: largest item + 8 MB = %.1f MB): %s\n",
+              "(target: largest item + 4 MB = %.1f MB): %s\n",
               Mb(idle), Mb(peak), Mb(peak - std::min(peak, idle)), Mb(limit),
               peak - std::min(peak, idle) <= limit ? "within" : "OVER");
   if (size_t windowsPeak = WindowsPeakPrivateBytes(); windowsPeak > peak) {
