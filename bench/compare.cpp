@@ -14,10 +14,11 @@
 // Usage: vx_bench_compare <rounds> <work folder> <payload folder>
 //            worker=<exe> plain=<exe> setup=<exe> [nsis=<exe>]
 //            [baseline-worker=<exe>] [baseline-setup=<exe>] [installs=no]
+//            [starts=no]
 // (the baseline: the worker benchmark and setup of another build, to see
 // what a change pays in the same run).
 #include <windows.h>
-
+// after windows.h, which it needs
 #include <psapi.h>
 
 #include <algorithm>
@@ -231,7 +232,8 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 int main(int argc, char** argv) {
   // Arguments: rounds, work folder, payload folder, then name=path pairs.
-  std::string workerExe, plain, setup, nsis, baselineWorker, baselineSetup, installs = "yes";
+  std::string workerExe, plain, setup, nsis, baselineWorker, baselineSetup, installs = "yes",
+                                                                            starts = "yes";
   struct Option {
     const char* name;
     std::string* value;
@@ -242,7 +244,8 @@ int main(int argc, char** argv) {
                             {"nsis", &nsis},
                             {"baseline-worker", &baselineWorker},
                             {"baseline-setup", &baselineSetup},
-                            {"installs", &installs}};
+                            {"installs", &installs},
+                            {"starts", &starts}};
   for (int i = 4; i < argc; ++i) {
     const std::string argument = argv[i];
     const size_t equals = argument.find('=');
@@ -255,10 +258,12 @@ int main(int argc, char** argv) {
     }
     if (!known || equals == std::string::npos) Fail("unknown argument " + argument);
   }
-  if (argc < 4 || setup.empty() || (installs != "no" && (workerExe.empty() || plain.empty()))) {
+  if (argc < 4 || (starts != "no" && setup.empty()) ||
+      (installs != "no" && (workerExe.empty() || plain.empty()))) {
     std::printf(
         "usage: vx_bench_compare <rounds> <work> <payload> worker=<exe> plain=<exe> "
-        "setup=<exe> [nsis=<exe>] [baseline-worker=<exe>] [baseline-setup=<exe>]\n");
+        "setup=<exe> [nsis=<exe>] [baseline-worker=<exe>] [baseline-setup=<exe>] [installs=no] "
+        "[starts=no]\n");
     return 2;
   }
   const int rounds = std::max(1, std::atoi(argv[1]));
@@ -316,13 +321,17 @@ int main(int argc, char** argv) {
     if (!nsis.empty()) addInstall("NSIS, store-only, silent", "nsis", nsis, Installer::Nsis);
   }
   const size_t firstStart = contenders.size();
-  addStart("setup, start to first page shown", setup);
-  if (!baselineSetup.empty())
-    addStart("baseline build's setup, start to first page", baselineSetup);
-  contenders.push_back(
-      {Series("notepad, start to its window shown"), [](const std::string&, double* privateMb) {
-         return StartToWindow("notepad.exe", "Notepad", nullptr, privateMb);
-       }});
+  if (starts != "no") {
+    addStart("setup, start to first page shown", setup);
+    if (!baselineSetup.empty()) {
+      addStart("baseline build's setup, start to first page", baselineSetup);
+    }
+    contenders.push_back(
+        {Series("notepad, start to its window shown"), [](const std::string&, double* privateMb) {
+           return StartToWindow("notepad.exe", "Notepad", nullptr, privateMb);
+         }});
+  }
+  if (contenders.empty()) Fail("nothing to measure");
 
   // Round 0 warms the caches up and is not counted. Each round starts with
   // another contender, so none always runs right after the clean-up.
@@ -365,11 +374,13 @@ int main(int argc, char** argv) {
     }
     if (!baselineWorker.empty()) ratio(0, 1, "worker / baseline build's worker");
   }
-  const double startGap =
-      Median(contenders[firstStart].series.wall) - Median(contenders.back().series.wall);
-  std::printf("setup start - notepad start: %+.0f ms\n", startGap);
-  if (!baselineSetup.empty()) {
-    ratio(firstStart, firstStart + 1, "setup start / baseline build's setup start");
+  if (starts != "no") {
+    const double startGap =
+        Median(contenders[firstStart].series.wall) - Median(contenders.back().series.wall);
+    std::printf("setup start - notepad start: %+.0f ms\n", startGap);
+    if (!baselineSetup.empty()) {
+      ratio(firstStart, firstStart + 1, "setup start / baseline build's setup start");
+    }
   }
   return 0;
 }
