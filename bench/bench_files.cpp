@@ -1,4 +1,4 @@
-// Files helpers shared by the benchmark programs.
+// Clean-up helpers shared by the benchmark programs.
 #include "bench_files.h"
 
 #include <windows.h>
@@ -26,6 +26,11 @@ void RemoveTree(const std::string& path) {
     }
   }
   RemoveDirectoryA(path.c_str());
+}
+
+void RemoveRegistryTree(const std::string& path) {
+  RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
+  RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
 }
 
 }  // namespace vx::bench

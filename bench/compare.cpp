@@ -297,6 +297,8 @@ int main(int argc, char** argv) {
                : kind == Installer::Nsis ? Quoted(exe) + " /S /D=" + target  // /D: last, unquoted
                                          : Quoted(exe) + " " + Quoted(target);
            const double ms = RunToEnd(command);
+           if (kind == Installer::Worker)
+             vx::bench::RemoveRegistryTree(vx::bench::kScratchRegistryKey);
            // The worker moves the uninstall program into its Windows folder.
            CheckAgainstPayload(payload, files, target, kind == Installer::Worker ? windows : "",
                                name);

@@ -11,6 +11,7 @@
 //        vx_install_bench once <install folder> <Windows folder>
 //          one complete install and nothing else, for timing the whole
 //          process from outside (bench/compare); exit code 0 on success.
+//          Its scratch registry keys stay for the caller to remove.
 #include <windows.h>
 #include <psapi.h>
 
@@ -101,10 +102,13 @@ class PeakSampler {
 
 // HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT and HKEY_CURRENT_USER redirected into
 // a scratch key for the whole process, removed again at the end.
+// keep: leave the keys for the caller to remove (the setup removes nothing,
+// so a whole-process timing should not include the removal either).
 class ScratchRegistry {
  public:
-  ScratchRegistry() {
-    path_ = "Software\\VantorexSetupBench\\run" + std::to_string(GetCurrentProcessId());
+  explicit ScratchRegistry(bool keep = false) : keep_(keep) {
+    path_ = std::string(vx::bench::kScratchRegistryKey) + "\\run" +
+            std::to_string(GetCurrentProcessId());
     const char* names[3] = {"\\HKLM", "\\HKCR", "\\HKCU"};
     for (int i = 0; i < 3; ++i) {
       RegCreateKeyExA(HKEY_CURRENT_USER, (path_ + names[i]).c_str(), 0, nullptr, 0,
@@ -122,12 +126,12 @@ class ScratchRegistry {
     for (HKEY key : keys_) {
       if (key) RegCloseKey(key);
     }
-    RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
-    RegDeleteKeyA(HKEY_CURRENT_USER, path_.c_str());
+    if (!keep_) vx::bench::RemoveRegistryTree(path_);
   }
   bool ok() const { return ok_; }
 
  private:
+  bool keep_;
   std::string path_;
   HKEY keys_[3] = {};
   bool ok_ = false;
@@ -267,7 +271,7 @@ HWND CreateBenchWindow() {
 
 // One install, as the setup's worker does it, into the given folders.
 int InstallOnce(const std::string& folder, const std::string& windows) {
-  ScratchRegistry registry;
+  ScratchRegistry registry(true);
   if (!registry.ok()) return 3;
   HWND window = CreateBenchWindow();
   if (!window) return 4;
