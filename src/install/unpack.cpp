@@ -169,7 +169,8 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     ResultCode = kUnpackCannotRead;
 
     std::string folder = InstallFolder + (item.Folder.empty() ? std::string("\\") : item.Folder);
-    // Items come folder by folder: the folder of the item before is known to exist.
+    // The item before made sure of its folder, and items of one folder come
+    // one after another: most items need no look-up.
     if (folder != readyFolder && !FolderExists(folder)) {
       ResultCode = kUnpackItemFolderNotCreated;
       if (!CreateFolderPath(folder).value_or(false)) return end();
