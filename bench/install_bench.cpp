@@ -8,6 +8,10 @@
 // scratch folder, so a run leaves nothing behind.
 //
 // Usage: vx_install_bench [runs]   (default 5)
+//        vx_install_bench once <install folder> <Windows folder>
+//          one complete install and nothing else, for timing the whole
+//          process from outside (bench/compare); exit code 0 on success.
+//          Its scratch registry keys stay for the caller to remove.
 #include <windows.h>
 #include <psapi.h>
 
@@ -18,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_files.h"
 #include "common/files.h"
 #include "common/handles.h"
 #include "install/install_thread.h"
@@ -97,10 +102,13 @@ class PeakSampler {
 
 // HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT and HKEY_CURRENT_USER redirected into
 // a scratch key for the whole process, removed again at the end.
+// keep: leave the keys for the caller to remove (the setup removes nothing,
+// so a whole-process timing should not include the removal either).
 class ScratchRegistry {
  public:
-  ScratchRegistry() {
-    path_ = "Software\\VantorexSetupBench\\run" + std::to_string(GetCurrentProcessId());
+  explicit ScratchRegistry(bool keep = false) : keep_(keep) {
+    path_ = std::string(vx::bench::kScratchRegistryKey) + "\\run" +
+            std::to_string(GetCurrentProcessId());
     const char* names[3] = {"\\HKLM", "\\HKCR", "\\HKCU"};
     for (int i = 0; i < 3; ++i) {
       RegCreateKeyExA(HKEY_CURRENT_USER, (path_ + names[i]).c_str(), 0, nullptr, 0,
@@ -118,37 +126,16 @@ class ScratchRegistry {
     for (HKEY key : keys_) {
       if (key) RegCloseKey(key);
     }
-    RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
-    RegDeleteKeyA(HKEY_CURRENT_USER, path_.c_str());
+    if (!keep_) vx::bench::RemoveRegistryTree(path_);
   }
   bool ok() const { return ok_; }
 
  private:
+  bool keep_;
   std::string path_;
   HKEY keys_[3] = {};
   bool ok_ = false;
 };
-
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA found{};
-  {
-    vx::FindHandle search(FindFirstFileA((path + "\\*").c_str(), &found));
-    if (search) {
-      do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        std::string child = path + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          RemoveTree(child);
-        } else {
-          SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-          DeleteFileA(child.c_str());
-        }
-      } while (FindNextFileA(search.get(), &found));
-    }
-  }
-  RemoveDirectoryA(path.c_str());
-}
 
 constexpr char kWindowClass[] = "VxInstallBench";
 std::string g_windowsFolder;
@@ -185,9 +172,20 @@ void PumpUntilSignalled(HANDLE handle) {
   }
 }
 
+// The steps after the unpacking, each timed from its check point to the next.
+constexpr vx::CheckPoint kRegistryCheckPoints[] = {
+    vx::CheckPoint::BeforeProductSettings, vx::CheckPoint::BeforeFileAssociation,
+    vx::CheckPoint::BeforeExplorerFileExts, vx::CheckPoint::BeforeUninstallRecord,
+    vx::CheckPoint::BeforeInstallLog};
+constexpr const char* kRegistrySteps[] = {"settings", "file association", "Explorer choices",
+                                          "uninstall record", "install log"};
+
 struct RunResult {
   bool ok = false;
   double total = 0, extraction = 0, unpack = 0, registry = 0;
+  double itemWork = 0;  // unpacking: from each item's check point to the next, summed
+  // The registry-and-log phase step by step, as kRegistrySteps names them.
+  std::vector<double> registrySteps;
   int32_t packageSize = 0;
   size_t items = 0;
   int32_t largestItem = 0;
@@ -207,6 +205,16 @@ RunResult RunInstall(HWND window, const std::string& folder, const std::string& 
     worker.WindowsFolder = windows;
     worker.QueryWindowsFolder = &BenchWindowsFolder;
     worker.OnTerminate = [&code](TVXInstallThread& w) { code = w.ResultCode; };
+    std::vector<LARGE_INTEGER> reached(std::size(kRegistryCheckPoints));
+    LARGE_INTEGER itemStart{};
+    worker.CheckPointObserver = [&](TVXInstallThread&, vx::CheckPoint point, int32_t) {
+      const LARGE_INTEGER now = Now();
+      if (point == vx::CheckPoint::BeforeItem) itemStart = now;
+      if (point == vx::CheckPoint::AfterItem) result.itemWork += Milliseconds(itemStart, now);
+      for (size_t i = 0; i < reached.size(); ++i) {
+        if (point == kRegistryCheckPoints[i]) reached[i] = now;
+      }
+    };
     LARGE_INTEGER start = Now();
     if (!worker.Start()) return result;
     PumpUntilSignalled(worker.ThreadHandle());
@@ -215,6 +223,10 @@ RunResult RunInstall(HWND window, const std::string& folder, const std::string& 
     result.extraction = Milliseconds(start, g_steps.creatingFolders);
     result.unpack = Milliseconds(g_steps.creatingFolders, g_steps.updatingRegistry);
     result.registry = Milliseconds(g_steps.updatingRegistry, end);
+    for (size_t i = 0; i < reached.size(); ++i) {
+      result.registrySteps.push_back(
+          Milliseconds(reached[i], i + 1 < reached.size() ? reached[i + 1] : end));
+    }
     result.packageSize = worker.PackageSize;
     result.items = worker.Items.size();
     for (const vx::TPackItem& item : worker.Items) {
@@ -245,7 +257,29 @@ double StraightCopy(const RunResult& source, const std::string& from, const std:
 
 }  // namespace
 
+// The window the worker reports to.
+HWND CreateBenchWindow() {
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = &BenchWindowProcedure;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = kWindowClass;
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowExA(0, kWindowClass, "bench", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+  return window;
+}
+
+// One install, as the setup's worker does it, into the given folders.
+int InstallOnce(const std::string& folder, const std::string& windows) {
+  ScratchRegistry registry(true);
+  if (!registry.ok()) return 3;
+  HWND window = CreateBenchWindow();
+  if (!window) return 4;
+  return RunInstall(window, folder, windows).ok ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "once") return InstallOnce(argv[2], argv[3]);
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   char tempPath[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, tempPath);
@@ -258,13 +292,7 @@ int main(int argc, char** argv) {
     std::printf("install bench: cannot redirect the registry\n");
     return 1;
   }
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = &BenchWindowProcedure;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = kWindowClass;
-  RegisterClassA(&windowClass);
-  HWND window = CreateWindowExA(0, kWindowClass, "bench", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND window = CreateBenchWindow();
   if (!window) {
     std::printf("install bench: cannot create the message window\n");
     return 1;
@@ -274,7 +302,8 @@ int main(int argc, char** argv) {
   Sleep(50);
   const size_t idle = PrivateBytes();
 
-  std::vector<double> totals, extractions, unpacks, registries, copies;
+  std::vector<double> totals, extractions, unpacks, itemWork, registries, copies;
+  std::vector<std::vector<double>> registrySteps(std::size(kRegistrySteps));
   RunResult first;
   for (int run = 0; run < runs; ++run) {
     const std::string folder = root + "\\run" + std::to_string(run) + "\\VantorexLite";
@@ -289,7 +318,11 @@ int main(int argc, char** argv) {
     totals.push_back(result.total);
     extractions.push_back(result.extraction);
     unpacks.push_back(result.unpack);
+    itemWork.push_back(result.itemWork);
     registries.push_back(result.registry);
+    for (size_t i = 0; i < registrySteps.size(); ++i) {
+      registrySteps[i].push_back(result.registrySteps[i]);
+    }
     if (run == 0) {
       first = result;
       // Put the uninstall program back so the tree holds every item: the
@@ -301,33 +334,41 @@ int main(int argc, char** argv) {
         }
       }
     } else {
-      RemoveTree(root + "\\run" + std::to_string(run));
+      vx::bench::RemoveTree(root + "\\run" + std::to_string(run));
     }
-    RemoveTree(windows);
+    vx::bench::RemoveTree(windows);
     // The baseline right after each run, so both see the same machine load.
     const std::string target = root + "\\copy" + std::to_string(run);
     copies.push_back(StraightCopy(first, root + "\\run0\\VantorexLite", target));
-    RemoveTree(target);
+    vx::bench::RemoveTree(target);
     std::printf("run %d: %.0f ms (extraction %.0f, unpacking %.0f, registry and log %.0f); "
                 "straight copy %.0f ms\n",
                 run + 1, result.total, result.extraction, result.unpack, result.registry,
                 copies.back());
   }
   const size_t peak = sampler.Peak();
-  RemoveTree(root);
+  vx::bench::RemoveTree(root);
 
-  const size_t limit = static_cast<size_t>(first.largestItem) + 8u * 1024 * 1024;
+  const size_t limit = static_cast<size_t>(first.largestItem) + 4u * 1024 * 1024;
   std::printf("\npackage: %d bytes, %zu items, largest item %d bytes; %d runs (%s build)\n",
               first.packageSize, first.items, first.largestItem, runs,
               sizeof(void*) == 4 ? "32-bit" : "64-bit");
   std::printf("worker install, median: %.0f ms (extraction %.0f, unpacking %.0f, registry and "
               "log %.0f)\n",
               Median(totals), Median(extractions), Median(unpacks), Median(registries));
+  std::printf("unpacking, median: each item from its start to its end (folder, read, write, "
+              "date) %.0f ms in all; between items (progress messages, item list) %.0f ms\n",
+              Median(itemWork), Median(unpacks) - Median(itemWork));
+  std::printf("registry and log, median by step:");
+  for (size_t i = 0; i < registrySteps.size(); ++i) {
+    std::printf("%s %s %.1f", i ? "," : "", kRegistrySteps[i], Median(registrySteps[i]));
+  }
+  std::printf(" ms\n");
   std::printf("straight copy of the same files (CopyFileA), median: %.0f ms; unpacking takes "
               "%.1f times as long\n",
               Median(copies), Median(unpacks) / std::max(Median(copies), 0.001));
   std::printf("private memory: idle %.1f MB, peak %.1f MB, peak over idle %.1f MB "
-              "(target: largest item + 8 MB = %.1f MB): %s\n",
+              "(target: largest item + 4 MB = %.1f MB): %s\n",
               Mb(idle), Mb(peak), Mb(peak - std::min(peak, idle)), Mb(limit),
               peak - std::min(peak, idle) <= limit ? "within" : "OVER");
   if (size_t windowsPeak = WindowsPeakPrivateBytes(); windowsPeak > peak) {

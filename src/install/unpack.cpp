@@ -156,6 +156,7 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
   Post(WM_INST_STEP, 0, kStepCopyingFiles);
   if (package.empty()) return end();
   int32_t bytesWritten = 0;
+  std::string readyFolder;  // the last item's folder, which exists
 
   for (size_t index = 0; index < Items.size(); ++index) {
     currentItem = static_cast<int32_t>(index);
@@ -165,12 +166,15 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     ResultCode = kUnpackCannotRead;
 
     std::string folder = InstallFolder + (item.Folder.empty() ? std::string("\\") : item.Folder);
-    if (!FolderExists(folder)) {
+    // The item before made sure of its folder, and items of one folder come
+    // one after another: most items need no look-up.
+    if (folder != readyFolder && !FolderExists(folder)) {
       ResultCode = kUnpackItemFolderNotCreated;
       if (!CreateFolderPath(folder).value_or(false)) return end();
       if (FolderList) FolderList->push_back(folder);
       ResultCode = kUnpackCannotRead;
     }
+    readyFolder = folder;
     if (folder.back() != '\\') folder += '\\';
     // The window may read this name as soon as the item's progress arrives.
     item.FileName = folder + item.FileName;
