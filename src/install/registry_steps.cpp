@@ -46,6 +46,15 @@ LONG WriteKeyValues(RegistryAccess& registry, const std::string& key,
   return rc;
 }
 
+// The Explorer choices are the user's defaults, not what makes the product
+// work: a key the user's account may not write (Windows protects "UserChoice"
+// once the user has chosen an application) is skipped, with a trace.
+LONG UnlessRefused(LONG rc, const char* block) {
+  if (rc != ERROR_ACCESS_DENIED) return rc;
+  OutputDebugStringA((std::string("Explorer choice skipped, key refused: ") + block).c_str());
+  return ERROR_SUCCESS;
+}
+
 // Creates a subkey of the open key and makes it the open key.
 LONG EnterSubkey(RegistryAccess& registry, const std::string& name) {
   LONG rc = registry.CreateKey(name);
@@ -133,20 +142,20 @@ LONG TVXInstallThread::WriteExplorerFileExts() {
     if (rc == ERROR_SUCCESS) rc = user.WriteString("a", kFullEditionExeName);
     if (rc == ERROR_SUCCESS) rc = user.WriteString("b", kProductExeName);
     if (rc == ERROR_SUCCESS) rc = user.WriteString(kOpenWithMruValue, kOpenWithMruOrder);
-    if (rc != ERROR_SUCCESS) return rc;
+    if ((rc = UnlessRefused(rc, kOpenWithListKey)) != ERROR_SUCCESS) return rc;
   }
   {
     RegistryAccess user(HKEY_CURRENT_USER);
     rc = user.OpenKey(extensionKey, true);
     if (rc == ERROR_SUCCESS) rc = EnterSubkey(user, kOpenWithProgidsKey);
     if (rc == ERROR_SUCCESS) rc = user.WriteInteger(kProjectTypeName, 0);
-    if (rc != ERROR_SUCCESS) return rc;
+    if ((rc = UnlessRefused(rc, kOpenWithProgidsKey)) != ERROR_SUCCESS) return rc;
   }
   RegistryAccess user(HKEY_CURRENT_USER);
   rc = user.OpenKey(extensionKey, true);
   if (rc == ERROR_SUCCESS) rc = EnterSubkey(user, kUserChoiceKey);
   if (rc == ERROR_SUCCESS) rc = user.WriteString(kUserChoiceProgidValue, kApplicationsKey);
-  return rc;
+  return UnlessRefused(rc, kUserChoiceKey);
 }
 
 // Moves the uninstall program into the Windows folder and says where it is
@@ -160,7 +169,10 @@ std::string TVXInstallThread::UninstallProgramLocation() {
   // File names compare without regard to case, so this finds the package's
   // "UninstallVXLite.exe" as well.
   if (!FileExists(inInstallFolder)) return inWindowsFolder;
+  const bool placedHere = !FileExists(inWindowsFolder);
   if (!CopyFileA(inInstallFolder.c_str(), inWindowsFolder.c_str(), FALSE)) return inInstallFolder;
+  // A rollback removes the copy only when this run put it there.
+  if (placedHere && Prior) Prior->placedFiles.push_back(inWindowsFolder);
   DeleteFileA(inInstallFolder.c_str());
   return inWindowsFolder;
 }

@@ -61,6 +61,25 @@ std::string UsableTempFolder() {
   return created.value_or(false) ? folder : std::string();
 }
 
+// Creates a folder with its missing parents and lists every level it made,
+// highest first (also when a deeper level failed), so that a rollback and the
+// uninstall program remove each of them again.
+bool CreateListedFolder(std::string folder, std::vector<std::string>* list) {
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  std::vector<std::string> missing;
+  for (std::string level = folder; level.size() > 3 && !FolderExists(level);) {
+    missing.push_back(level);
+    const size_t slash = level.find_last_of('\\');
+    if (slash == std::string::npos) break;
+    level.resize(slash);
+  }
+  const bool created = CreateFolderPath(folder).value_or(false);
+  for (auto level = missing.rbegin(); list && level != missing.rend(); ++level) {
+    if (FolderExists(*level)) list->push_back(*level);
+  }
+  return created;
+}
+
 }  // namespace
 
 void TVXInstallThread::ExtractPackage(std::string& path) {
@@ -136,10 +155,7 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
 
   ResultCode = kUnpackFolderNotCreated;
   if (!InstallFolder.empty() && InstallFolder.back() == '\\') InstallFolder.pop_back();
-  if (!FolderExists(InstallFolder)) {
-    if (!CreateFolderPath(InstallFolder).value_or(false)) return end();
-    if (FolderList) FolderList->push_back(InstallFolder);
-  }
+  if (!FolderExists(InstallFolder) && !CreateListedFolder(InstallFolder, FolderList)) return end();
 
   ResultCode = kUnpackListTooShort;
   Post(WM_INST_STEP, 0, kStepExtracting);
@@ -170,8 +186,7 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     std::string folder = InstallFolder + (item.Folder.empty() ? std::string("\\") : item.Folder);
     if (!FolderExists(folder)) {
       ResultCode = kUnpackItemFolderNotCreated;
-      if (!CreateFolderPath(folder).value_or(false)) return end();
-      if (FolderList) FolderList->push_back(folder);
+      if (!CreateListedFolder(folder, FolderList)) return end();
       ResultCode = kUnpackCannotRead;
     }
     if (folder.back() != '\\') folder += '\\';

@@ -81,9 +81,11 @@ TEST_F(InstallWorkerTest, CompleteRunPostsEveryStepAndWritesFilesWithTheirDates)
   EXPECT_EQ(worker->TempPackageFile, TempPackagePath());
   EXPECT_FALSE(FileExists(TempPackagePath()));
 
-  // Folders created, in order; "\Projects\Compiled" only as a parent.
+  // Folders created, in order, "\Projects\Compiled" (made only as a parent)
+  // included, so that a rollback or an uninstall removes it too.
   EXPECT_EQ(folders_, (std::vector<std::string>{installDir_, installDir_ + "\\Skins",
                                                  installDir_ + "\\Projects",
+                                                 installDir_ + "\\Projects\\Compiled",
                                                  installDir_ + "\\Projects\\Compiled\\demo",
                                                  installDir_ + "\\SampleContent"}));
   std::vector<std::string> expectedFiles;
@@ -448,9 +450,9 @@ TEST_F(InstallWorkerTest, RollbackAfterACancelMidCopyRemovesWhatTheRunCreated) {
   for (const std::string& file : files_) EXPECT_FALSE(FileExists(file)) << file;
   EXPECT_FALSE(FolderExists(installDir_ + "\\Skins"));
   EXPECT_FALSE(FolderExists(installDir_ + "\\Projects\\Compiled\\demo"));
-  // Created only as a parent: kept, and with it "\Projects", no longer empty.
-  EXPECT_TRUE(FolderExists(installDir_ + "\\Projects\\Compiled"));
-  EXPECT_TRUE(FolderExists(installDir_ + "\\Projects"));
+  // Created only as a parent, and listed: removed as well.
+  EXPECT_FALSE(FolderExists(installDir_ + "\\Projects\\Compiled"));
+  EXPECT_FALSE(FolderExists(installDir_ + "\\Projects"));
   // The install folder existed before and holds the user's file.
   EXPECT_TRUE(FileExists(installDir_ + "\\notes.txt"));
 }
