@@ -194,8 +194,17 @@ class TfrmInstVXLite {
   // "&Finish" in state 500: starts the installed product when it exists and
   // cboxStart is ticked.
   void StartProductIfAsked();
-  // A cancelled install's end: the rollback worker (mode 200, same lists).
-  void StartRollback();
+  // What the window does once a rollback has ended.
+  enum class AfterRollback {
+    ShowCancelled,  // a confirmed cancel: page 5, "User cancelled installation."
+    ShowFailure,    // a failed registry step: page 5 keeps the err.code text
+    CloseWindow,    // leaving the error state after an unpack failure
+  };
+  // The rollback worker (mode 200, same lists and record of the install run);
+  // false when it could not be started.
+  bool StartRollback(AfterRollback after = AfterRollback::ShowCancelled);
+  // The install run has ended (its completion arrived) or halted on an error.
+  bool InstallRunOver() const;
   // A worker created paused on the window's lists, kept by the window; null
   // when it cannot be made.
   TVXInstallThread* NewWorker(int32_t mode);
@@ -233,6 +242,10 @@ class TfrmInstVXLite {
   // exists; its destructor releases them (declared after the lists and
   // records the workers use, so they go first).
   std::vector<std::unique_ptr<TVXInstallThread>> workers_;
+  // What the install run changed beyond the two lists; the rollback puts it back.
+  PriorState priorState_;
+  AfterRollback afterRollback_ = AfterRollback::ShowCancelled;
+  bool installEnded_ = false;  // the install worker's completion has arrived
 
   // The page container's active page (it is never shown; only the page
   // panel of its active page is).
