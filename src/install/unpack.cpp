@@ -126,7 +126,12 @@ void TVXInstallThread::ParseItemLines(const std::vector<std::string>& lines,
       if (!text) continue;
       TPackItem item("xxx", "xxx");
       item.ParseLine(*text);
-      if (item.Status == kItemValid) records.push_back(std::move(item));
+      // A record naming a path that cannot be written inside the install
+      // folder is kept: the unpack step refuses it, and with it the package,
+      // rather than installing the product with a file missing.
+      if (item.Status == kItemValid || !IsSafeItemPath(item.Folder, item.FileName)) {
+        records.push_back(std::move(item));
+      }
     } catch (...) {
       // A line that cannot be handled is dropped like an invalid one.
     }
@@ -155,7 +160,9 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
 
   ResultCode = kUnpackFolderNotCreated;
   if (!InstallFolder.empty() && InstallFolder.back() == '\\') InstallFolder.pop_back();
-  if (!FolderExists(InstallFolder) && !CreateListedFolder(InstallFolder, FolderList)) return end();
+  if (!FolderExists(FolderPath(InstallFolder)) && !CreateListedFolder(InstallFolder, FolderList)) {
+    return end();
+  }
 
   ResultCode = kUnpackListTooShort;
   Post(WM_INST_STEP, 0, kStepExtracting);
@@ -181,6 +188,10 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     if (!PassCheckPoint(CheckPoint::BeforeItem, currentItem)) return end(true);
     if (kSlowWorkerMs > 0) Sleep(kSlowWorkerMs);
     TPackItem& item = Items[index];
+    if (item.Status != kItemValid) {  // nothing is made for it, outside or inside
+      ResultCode = kUnpackCannotWrite;
+      return end();
+    }
     ResultCode = kUnpackCannotRead;
 
     std::string folder = InstallFolder + (item.Folder.empty() ? std::string("\\") : item.Folder);

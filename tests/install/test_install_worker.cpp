@@ -535,9 +535,38 @@ TEST_F(InstallWorkerTest, CompletionCallbackMayDestroyItsWorker) {
   EXPECT_TRUE(PumpUntil([&] { return !Only(WM_INST_FREED).empty(); }));
 }
 
+TEST_F(InstallWorkerTest, ItemWithAnUnsafePathEndsTheUnpackWithTheWriteError) {
+  const std::string outside = scratch_ / "outside";
+  const std::string unsafe[] = {
+      "\\..\\outside, x.txt, 99, 1, 0|",  "\\, ..\\outside.txt, 99, 1, 0|",
+      "Sub, x.txt, 99, 1, 0|",            "\\, CON, 99, 1, 0|",
+      "\\, a*.txt, 99, 1, 0|",            "\\, C:x.txt, 99, 1, 0|",
+      "\\, a.txt:stream, 99, 1, 0|",
+  };
+  for (const std::string& line : unsafe) {
+    SCOPED_TRACE(line);
+    RemoveTree(installDir_);
+    DrainMessages();
+    folders_.clear();
+    files_.clear();
+    const std::string package = temp_ + "\\case.pck";
+    ASSERT_TRUE(WriteFileBytes(package, RawTestPackage("ab", {"\\, a.txt, 99, 1, 0|",
+                                                              "\\, b.txt, 100, 1, 0|", line})));
+    auto worker = MakeWorker(ModeInstall, nullptr);
+    EXPECT_EQ(worker->UnpackPackage(package, installDir_), UnpackOutcome::Failed);
+    EXPECT_EQ(worker->ResultCode, kUnpackCannotWrite);
+    PumpFor(50);
+    EXPECT_EQ(Only(WM_INST_ERROR), (std::vector<Posted>{Error(kUnpackCannotWrite, 2)}));
+    EXPECT_EQ(Only(WM_INST_PROGRESS).size(), 2u);
+    EXPECT_EQ(files_, (std::vector<std::string>{installDir_ + "\\a.txt", installDir_ + "\\b.txt"}));
+    EXPECT_FALSE(FolderExists(outside));
+    EXPECT_FALSE(FileExists(scratch_ / "outside.txt"));
+  }
+}
+
 // ------------------------------------------------------------ helpers of the steps
 
-TEST(ParseItemLines, KeepsValidRecordsOnly) {
+TEST(ParseItemLines, KeepsValidRecordsAndThoseWithUnsafePaths) {
   const std::vector<std::string> lines = {
       "\\, a.txt, 99, 10, 617693891|",
       "\\Skins ,b.skn,109,5,0| trailing | more",
@@ -548,7 +577,10 @@ TEST(ParseItemLines, KeepsValidRecordsOnly) {
   };
   std::vector<TPackItem> records;
   TVXInstallThread::ParseItemLines(lines, records);
-  ASSERT_EQ(records.size(), 2u);
+  // The unsafe one is kept, marked, for the unpack step to refuse.
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[2].Folder, "\\..\\x");
+  EXPECT_EQ(records[2].Status, kItemInvalid);
   EXPECT_EQ(records[0].Folder, "\\");
   EXPECT_EQ(records[0].FileName, "a.txt");
   EXPECT_EQ(records[0].Offset, 99);
