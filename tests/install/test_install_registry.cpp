@@ -14,6 +14,8 @@
 namespace vx::test {
 namespace {
 
+using namespace std::string_literals;
+
 struct Value {
   DWORD type;
   std::string data;
@@ -350,6 +352,48 @@ TEST_F(InstallRegistryTest, UninstallStringNamesTheProgramWhereItReallyIs) {
     EXPECT_EQ(FileExists(c.expected), c.programInstalled);
     EXPECT_EQ(FileExists(inWindows), c.movedToWindows);
     EXPECT_EQ(FileExists(inInstall), c.programInstalled && !c.movedToWindows);
+  }
+}
+
+TEST_F(InstallRegistryTest, InstallLocationOfADriveRootKeepsItsBackslash) {
+  auto worker = MakeWorker(ModeInstall, nullptr);
+  worker->InstallFolder = "Y:";  // what "Y:\" becomes once its last backslash is gone
+  ASSERT_EQ(worker->WriteUninstallRecord(), ERROR_SUCCESS);
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), Sz("Y:\\"));
+}
+
+// A pending deletion at restart of the path the uninstall program is copied
+// to (left by an earlier uninstall) is cleared; every other entry stays.
+TEST_F(InstallRegistryTest, CopyOfTheUninstallProgramClearsItsPendingDeletion) {
+  const std::string ours = "\\??\\" + windows_ + "\\UNINSTALLVXLITE.EXE";
+  // A deletion, then a rename onto another file ("!": replacing it).
+  const std::string others = "\\??\\C:\\other.tmp\0\0\\??\\C:\\a\0!\\??\\C:\\b\0"s;
+  const struct {
+    const char* name;
+    std::string before;
+    Value after;
+  } cases[] = {
+      {"among others", ours + '\0' + '\0' + others, {REG_MULTI_SZ, others + '\0'}},
+      {"alone", ours + '\0' + '\0', {REG_NONE, ""}},
+      {"only others", others, {REG_MULTI_SZ, others + '\0'}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RemoveTree(installDir_);
+    ASSERT_TRUE(CreateDirectoryA(installDir_.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(installDir_ + "\\UninstallVXLite.exe", "uninstaller"));
+    RegKey key;
+    ASSERT_EQ(CreateRegistryKey(HKEY_LOCAL_MACHINE, kSessionManagerKey, KEY_ALL_ACCESS, key),
+              ERROR_SUCCESS);
+    const std::string data = c.before + '\0';
+    ASSERT_EQ(RegSetValueExA(key.get(), kPendingRenamesValue, 0, REG_MULTI_SZ,
+                             reinterpret_cast<const BYTE*>(data.data()),
+                             static_cast<DWORD>(data.size())),
+              ERROR_SUCCESS);
+    auto worker = MakeWorker(ModeInstall, nullptr);
+    ASSERT_EQ(worker->WriteUninstallRecord(), ERROR_SUCCESS);
+    EXPECT_TRUE(FileExists(windows_ + "\\uninstallvxlite.exe"));
+    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue), c.after);
   }
 }
 
