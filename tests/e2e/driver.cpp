@@ -266,8 +266,9 @@ void UninstallReinstall(const std::string& exe, const Arguments& arguments) {
 
 // A file of the package in use at its target (opened without sharing, as a
 // running program holds its files) makes the copy fail with -333: the
-// error box, page 4 stays, "Exit" closes without a question and no record or
-// log is written. Once the file is free, the setup installs.
+// error box, page 4 stays, "Exit" closes without a question after removing
+// what was copied: the machine is as it was before. Once the file is free,
+// the setup installs.
 void UnpackError(const std::string& exe, const Arguments& arguments) {
   const std::string payload = PayloadFolder(arguments);
   const std::string folder = DefaultInstallFolder();
@@ -277,6 +278,7 @@ void UnpackError(const std::string& exe, const Arguments& arguments) {
     FileHandle inUse(CreateFileA(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
                                  nullptr));
     Require(static_cast<bool>(inUse), "the file in use cannot be made");
+    const MachineState before({folder});
     SetupRun setup(exe);
     StartInstall(setup);
     char error[256];
@@ -289,10 +291,57 @@ void UnpackError(const std::string& exe, const Arguments& arguments) {
     Require(!KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey), "an uninstall record was written");
     Require(!PathExists(WindowsFolder() + kLogFileInWindows), "an install log was written");
     Require(!KeyExists(HKEY_LOCAL_MACHINE, kSettingsKeys[1]), "settings were written");
+    MachineState({folder}).RequireSameAs(before, "after Exit");
   }
-  Note("the failed install wrote no record; the file is free again");
+  Note("the failed install left nothing; the file is free again");
   InstallWithDefaults(exe);
   RequireInstalled(folder, payload);
+}
+
+// The names directly in a folder, files and folders, in lower case, sorted.
+std::vector<std::string> NamesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found{};
+  FindHandle find(FindFirstFileA((folder + "*").c_str(), &found));
+  if (!find) return names;
+  do {
+    names.push_back(Lowercase(found.cFileName));
+  } while (FindNextFileA(find.get(), &found));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The root of the system drive as the install folder: the product installs
+// there, the record keeps the root's backslash, and the uninstall program,
+// started from the Windows folder (as the list of installed programs
+// starts it), removes every installed file and folder: the machine is as it
+// was before.
+void DriveRoot(const std::string& exe, const Arguments& arguments) {
+  const std::string payload = PayloadFolder(arguments);
+  const std::string root = "C:\\";
+  const std::vector<std::string> files = FilesUnder(payload);
+  const MachineState before({});
+  const std::vector<std::string> rootBefore = NamesIn(root);
+  {
+    SetupRun setup(exe);
+    GoToPage(setup, 3);
+    TypeFolder(setup, root);
+    setup.Click(text::kInstall);
+    setup.WaitForText(text::kFinished, kInstallTimeoutMs);
+    FinishWith(setup, false);
+    setup.WaitForCleanExit();
+  }
+  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", root);
+  for (const std::string& file : files) {
+    if (Lowercase(file) == Lowercase(std::string("\\") + kUninstallExeName)) continue;
+    Require(PathExists("C:" + file), "not installed: C:" + file);
+  }
+  Note("installed into C:\\");
+  Require(SetCurrentDirectoryA(WindowsFolder().c_str()) != FALSE, "cannot enter the Windows folder");
+  UninstallSilently();
+  for (const std::string& file : files) Require(!PathExists("C:" + file), "left: C:" + file);
+  Require(NamesIn(root) == rootBefore, "the root folder of C: differs from before the install");
+  MachineState({}).RequireSameAs(before, "after the uninstall");
 }
 
 // Cancel during the copy (setup slowed per item): "No" lets the copy go on,
@@ -473,6 +522,7 @@ const std::map<std::string, void (*)(const std::string&, const Arguments&)> kSce
     {"uninstall_reinstall", UninstallReinstall},
     {"unpack_error", UnpackError},
     {"cancel_copy", CancelCopy},
+    {"drive_root", DriveRoot},
     {"install_time", InstallTime},
 };
 
