@@ -225,6 +225,11 @@ inline constexpr char kInvalidDriveFormat[] = "Invalid drive \"%s\". System Erro
 inline constexpr char kNotEnoughSpaceFormat[] =
     "Not enough free disk space on drive \"%s\". Available space=%d MB";
 inline constexpr char kCannotCreateFormat[] = "Folder \"%s\" cannot be created";
+// Refuses a folder so long that the full path of an item would pass what the
+// setup can write (%d: that path's length, then the limit).
+inline constexpr char kFolderTooLongFormat[] =
+    "The folder name is too long: a file of the product would get a path of %d characters, "
+    "longer than the %d Windows allows.";
 }  // namespace text
 
 // ---------------------------------------------------------------- the product's programs

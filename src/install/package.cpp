@@ -309,16 +309,38 @@ std::optional<int32_t> ParseInt32(std::string_view text) {
   return static_cast<int32_t>(value);
 }
 
+namespace {
+
+// L from the header's first bytes (up to its first 0 byte).
+int32_t ListOffsetFromHeader(std::string_view header) {
+  header = header.substr(0, header.find('\0'));
+  std::string field = ExtractCharField(TrimBlanks(header), '\r', 2);
+  std::optional<int32_t> listOffset = ParseInt32(TrimBlanks(field));
+  return listOffset ? *listOffset : kListOffsetUnreadable;
+}
+
+// The lines of the list bytes (from L, without the final CR LF).
+std::vector<std::string> ListLines(std::string_view list) {
+  return SplitLines(TrimBlanks(list.substr(0, list.find('\0'))));
+}
+
+}  // namespace
+
 std::optional<int32_t> ReadItemListOffset(const std::string& packagePath) {
   if (!PackageFileExists(packagePath)) return kListOffsetNoFile;
   FilePtr file = OpenFile(packagePath, "rb");
   if (!file) return std::nullopt;
   char buffer[kPackHeaderSize] = {};
   if (!ReadExactly(file.get(), buffer, kPackHeaderBytesRead)) return kListOffsetUnreadable;
-  std::string_view text(buffer);  // up to the first 0 byte; buffer[98] is 0
-  std::string field = ExtractCharField(TrimBlanks(text), '\r', 2);
-  std::optional<int32_t> listOffset = ParseInt32(TrimBlanks(field));
-  return listOffset ? *listOffset : kListOffsetUnreadable;
+  return ListOffsetFromHeader(std::string_view(buffer, kPackHeaderBytesRead));
+}
+
+std::vector<std::string> ItemListOf(std::string_view package) {
+  if (package.size() < kPackHeaderBytesRead) return {};
+  const int32_t listOffset = ListOffsetFromHeader(package.substr(0, kPackHeaderBytesRead));
+  const int64_t length = static_cast<int64_t>(package.size()) - listOffset - 2;
+  if (listOffset < 0 || length < 0) return {};
+  return ListLines(package.substr(static_cast<size_t>(listOffset), static_cast<size_t>(length)));
 }
 
 std::optional<int32_t> ReadItemList(const std::string& packagePath,
@@ -342,9 +364,7 @@ std::optional<int32_t> ReadItemList(const std::string& packagePath,
       !ReadExactly(file.get(), buffer.data(), buffer.size())) {
     return kReadListFailed;
   }
-  std::string_view text(buffer.data(), buffer.size());
-  text = text.substr(0, text.find('\0'));
-  *lines = SplitLines(TrimBlanks(text));
+  *lines = ListLines(std::string_view(buffer.data(), buffer.size()));
   return kReadListOk;
 }
 

@@ -591,7 +591,15 @@ bool TfrmInstVXLite::CheckPage() {
   if (FPageIndex != kPageTagFolder / 100 - 1) return true;
   const std::string field = Text(Ctl::edtTarget);
   std::string reason;
-  const bool passed = CheckInstallFolder(field, reason);
+  if (!footprint_) {
+    // Read once, from the package in memory: its item list only.
+    HRSRC info = FindResourceA(resources_, kPackageResourceName, MAKEINTRESOURCEA(10));  // RT_RCDATA
+    HGLOBAL loaded = info ? LoadResource(resources_, info) : nullptr;
+    const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    footprint_ = bytes ? FootprintOfPackage(std::string_view(bytes, SizeofResource(resources_, info)))
+                       : InstallFootprint{};
+  }
+  const bool passed = CheckInstallFolder(field, reason, *footprint_);
   if (!passed) {
     interaction_.ShowBox(hwnd_, FolderErrorText(TrimBlanks(field), reason), BoxKind::Error);
   }

@@ -14,12 +14,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/handles.h"
 #include "install/install_thread.h"
 #include "javatools/javatools.h"
+#include "wizard/folder_check.h"
 #include "wizard/interaction.h"
 #include "wizard/wizard_layout.h"
 
@@ -246,6 +248,8 @@ class TfrmInstVXLite {
   PriorState priorState_;
   AfterRollback afterRollback_ = AfterRollback::ShowCancelled;
   bool installEnded_ = false;  // the install worker's completion has arrived
+  // What the package will write, for the folder checks; read at the first check.
+  std::optional<InstallFootprint> footprint_;
 
   // The page container's active page (it is never shown; only the page
   // panel of its active page is).
