@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include <sddl.h>
 #include <shellapi.h>
 
 #include "common/handles.h"
@@ -259,9 +260,24 @@ void UninstallReinstall(const std::string& exe, const Arguments& arguments) {
   UninstallSilently();
   RequireNothingLeft(folder);
   Note("nothing is left after the uninstall");
+  // A deletion at restart of the uninstall program's place, as an uninstall
+  // that could not delete itself leaves it: the reinstall clears it.
+  const std::string uninstaller = "\\??\\" + WindowsFolder() + "\\" + kUninstallExeName;
+  const std::string other = "\\??\\C:\\other.tmp";
+  const std::string pending = uninstaller + '\0' + '\0' + other + '\0' + '\0' + '\0';
+  Require(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue,
+                          REG_MULTI_SZ, pending.data(), static_cast<DWORD>(pending.size())) ==
+              ERROR_SUCCESS,
+          "the pending deletion cannot be written");
   InstallWithDefaults(exe);
   RequireInstalled(folder, payload);
-  Note("installed again");
+  char left[512] = {};
+  DWORD size = sizeof left;
+  Require(RegGetValueA(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue,
+                       RRF_RT_REG_MULTI_SZ, nullptr, left, &size) == ERROR_SUCCESS &&
+              std::string(left, size) == other + '\0' + '\0' + '\0',
+          "the pending deletion of the uninstall program is still there");
+  Note("installed again; the pending deletion of the uninstall program is cleared");
 }
 
 // A file of the package in use at its target (opened without sharing, as a
@@ -342,6 +358,92 @@ void DriveRoot(const std::string& exe, const Arguments& arguments) {
   for (const std::string& file : files) Require(!PathExists("C:" + file), "left: C:" + file);
   Require(NamesIn(root) == rootBefore, "the root folder of C: differs from before the install");
   MachineState({}).RequireSameAs(before, "after the uninstall");
+}
+
+// The association of an edition of the product installed before: the
+// extension's class and its open command.
+void WriteEarlierEdition() {
+  HKEY key = nullptr;
+  Require(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".vx5\\Shell\\Open\\Command", 0, nullptr, 0,
+                          KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS,
+          "the earlier edition's command key cannot be made");
+  RegKey command(key);
+  const std::string open = "\"C:\\Full\\vantorex.exe\" \"%1\"";
+  RegSetValueExA(command.get(), "", 0, REG_SZ, reinterpret_cast<const BYTE*>(open.c_str()),
+                 static_cast<DWORD>(open.size() + 1));
+  const char type[] = "Vantorex Full Project";
+  Require(RegSetKeyValueA(HKEY_CLASSES_ROOT, ".vx5", "", REG_SZ, type, sizeof type) ==
+              ERROR_SUCCESS,
+          "the earlier edition's class cannot be written");
+}
+
+// A cancel confirmed during the copy (slowed setup) over an earlier
+// edition's association: the rollback leaves that association alone, and
+// the machine is as it was before the install.
+void CancelKeepsEarlierEdition(const std::string& exe, const Arguments&) {
+  const std::string folder = DefaultInstallFolder();
+  WriteEarlierEdition();
+  const MachineState before({folder});
+  SetupRun setup(exe);
+  StartInstall(setup);
+  setup.WaitForText(text::kStepCopyingFiles);
+  WaitFor("the copy to get going", [&] { return ProgressPosition(setup) >= 5; });
+  setup.Click(text::kExit);
+  setup.AnswerBox(text::kAbortQuestion, IDYES);
+  setup.AnswerBox(text::kCancelledInfo, IDOK);
+  setup.WaitForText(text::kUserCancelled, kInstallTimeoutMs);
+  setup.Click(text::kFinish);
+  setup.WaitForCleanExit();
+  MachineState({folder}).RequireSameAs(before, "after the rollback");
+}
+
+// A registry key the setup may not write (the extension's "Shell\Open",
+// protected over an earlier edition's association): the install ends on
+// page 5 with -371, offers no start and makes no link, and what it wrote is
+// undone: the machine is as it was before.
+void RefusedRegistry(const std::string& exe, const Arguments&) {
+  const std::string folder = DefaultInstallFolder();
+  WriteEarlierEdition();
+  {
+    HKEY key = nullptr;
+    Require(RegOpenKeyExA(HKEY_CLASSES_ROOT, ".vx5\\Shell\\Open", 0, KEY_ALL_ACCESS, &key) ==
+                ERROR_SUCCESS,
+            "the key to protect cannot be opened");
+    RegKey open(key);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    // Setting values and making subkeys denied to everyone; the rest allowed.
+    Require(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                "D:(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr) != FALSE,
+            "no security descriptor");
+    const LONG rc = RegSetKeySecurity(open.get(), DACL_SECURITY_INFORMATION, descriptor);
+    LocalFree(descriptor);
+    Require(rc == ERROR_SUCCESS, "the key cannot be protected");
+  }
+  const MachineState before({folder});
+  SetupRun setup(exe);
+  StartInstall(setup);
+  char finished[256];
+  std::snprintf(finished, sizeof finished, text::kFinishedWithCodeFormat, kFileAssociationFailed);
+  setup.WaitForText(finished, kInstallTimeoutMs);
+  Require(!setup.Shows(text::kRunNow), "\"Run now\" is offered after a failed install");
+  MachineState({folder}).RequireSameAs(before, "on page 5 of the failed install");
+  setup.Click(text::kFinish);
+  setup.WaitForCleanExit();
+  Require(!VisibleProductWindow(), "the product was started after a failed install");
+}
+
+// Esc on page 5, "Run now" ticked: the wizard closes as its caption button
+// closes it, and the product is not started.
+void FinishEscape(const std::string& exe, const Arguments&) {
+  SetupRun setup(exe);
+  StartInstall(setup);
+  setup.WaitForText(text::kFinished, kInstallTimeoutMs);
+  HWND runBox = setup.WaitForText(text::kRunNow);
+  Require(IsTicked(runBox), "\"Run now\" is not ticked on page 5");
+  Require(PostMessageA(runBox, WM_KEYDOWN, VK_ESCAPE, 0) != FALSE, "Esc not posted");
+  setup.WaitForCleanExit();
+  Sleep(1500);  // a product started by mistake has its window by then
+  Require(!VisibleProductWindow(), "Esc on page 5 started the product");
 }
 
 // Cancel during the copy (setup slowed per item): "No" lets the copy go on,
@@ -523,6 +625,9 @@ const std::map<std::string, void (*)(const std::string&, const Arguments&)> kSce
     {"unpack_error", UnpackError},
     {"cancel_copy", CancelCopy},
     {"drive_root", DriveRoot},
+    {"cancel_keeps_earlier_edition", CancelKeepsEarlierEdition},
+    {"refused_registry", RefusedRegistry},
+    {"finish_escape", FinishEscape},
     {"install_time", InstallTime},
 };
 
