@@ -360,6 +360,14 @@ void DriveRoot(const std::string& exe, const Arguments& arguments) {
   MachineState({}).RequireSameAs(before, "after the uninstall");
 }
 
+// Starts the install with the defaults and waits until the (slowed) copy is
+// under way.
+void ReachTheCopy(const SetupRun& setup) {
+  StartInstall(setup);
+  setup.WaitForText(text::kStepCopyingFiles);
+  WaitFor("the copy to get going", [&] { return ProgressPosition(setup) >= 5; });
+}
+
 // The association of an edition of the product installed before: the
 // extension's class and its open command.
 void WriteEarlierEdition() {
@@ -385,9 +393,7 @@ void CancelKeepsEarlierEdition(const std::string& exe, const Arguments&) {
   WriteEarlierEdition();
   const MachineState before({folder});
   SetupRun setup(exe);
-  StartInstall(setup);
-  setup.WaitForText(text::kStepCopyingFiles);
-  WaitFor("the copy to get going", [&] { return ProgressPosition(setup) >= 5; });
+  ReachTheCopy(setup);
   setup.Click(text::kExit);
   setup.AnswerBox(text::kAbortQuestion, IDYES);
   setup.AnswerBox(text::kCancelledInfo, IDOK);
@@ -453,9 +459,7 @@ void FinishEscape(const std::string& exe, const Arguments&) {
 void CancelCopy(const std::string& exe, const Arguments&) {
   const std::string folder = DefaultInstallFolder();
   SetupRun setup(exe);
-  StartInstall(setup);
-  setup.WaitForText(text::kStepCopyingFiles);
-  WaitFor("the copy to get going", [&] { return ProgressPosition(setup) >= 5; });
+  ReachTheCopy(setup);
   setup.Click(text::kExit);
   setup.AnswerBox(text::kAbortQuestion, IDNO);
   const int before = ProgressPosition(setup);
