@@ -160,8 +160,9 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
 
   ResultCode = kUnpackFolderNotCreated;
   if (!InstallFolder.empty() && InstallFolder.back() == '\\') InstallFolder.pop_back();
-  if (!FolderExists(FolderPath(InstallFolder)) && !CreateListedFolder(InstallFolder, FolderList)) {
-    return end();
+  if (!FolderExists(FolderPath(InstallFolder))) {
+    if (!CreateFolderPath(InstallFolder).value_or(false)) return end();
+    if (FolderList) FolderList->push_back(InstallFolder);
   }
 
   ResultCode = kUnpackListTooShort;

@@ -225,7 +225,7 @@ void WriteEarlierEdition() {
 // earlier edition: the run ends with the code of the step that failed (or
 // goes on, for a refused Explorer choice), and the rollback the window then
 // runs leaves the registry and the files exactly as they were.
-TEST_F(WorkerTest, RefusedKeyEndsTheRunWithItsCodeAndTheRollbackRestoresAll) {
+TEST_F(InstallRegistryTest, RefusedKeyEndsTheRunWithItsCodeAndTheRollbackRestoresAll) {
   const std::string exts = std::string(kExplorerFileExtsKey) + "\\.vx5\\";
   const struct {
     const char* name;
