@@ -204,6 +204,8 @@ RunResult RunInstall(HWND window, const std::string& folder, const std::string& 
     worker.InstallFolder = folder;
     worker.WindowsFolder = windows;
     worker.QueryWindowsFolder = &BenchWindowsFolder;
+    vx::PriorState prior;  // as the wizard gives it: the keys are read before the first write
+    worker.Prior = &prior;
     worker.OnTerminate = [&code](TVXInstallThread& w) { code = w.ResultCode; };
     std::vector<LARGE_INTEGER> reached(std::size(kRegistryCheckPoints));
     LARGE_INTEGER itemStart{};

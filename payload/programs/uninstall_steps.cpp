@@ -21,7 +21,6 @@ namespace {
 
 constexpr size_t kLogPrefixLength = sizeof kLogEntryPrefix - 1;
 constexpr DWORD kProfileLimit = 1u << 24;    // no log line is anywhere near this long
-constexpr DWORD kParentWaitMs = 60000;       // the uninstall ends right after starting us
 constexpr int kDeleteAttempts = 50;          // the ended program's file may stay locked briefly
 constexpr DWORD kDeleteRetryMs = 100;
 
@@ -135,8 +134,16 @@ bool RemoveFolderIfEmpty(const std::string& path, UninstallReport& report) {
   return false;
 }
 
-bool Allowed(const std::string& installFolder, const std::string& path, UninstallReport& report) {
-  if (installFolder.empty() || IsInsideFolder(installFolder, path)) return true;
+// A logged path is removed only inside the recorded install folder; without
+// one, only inside a folder the log lists as made by the install.
+bool Allowed(const std::string& installFolder, const InstallLog& log, const std::string& path,
+             UninstallReport& report) {
+  const bool inside =
+      installFolder.empty()
+          ? std::any_of(log.folders.begin(), log.folders.end(),
+                        [&](const std::string& folder) { return IsInsideFolder(folder, path); })
+          : IsInsideFolder(installFolder, path);
+  if (inside) return true;
   report.Left(text::kUninstallOutside, path);
   return false;
 }
@@ -205,14 +212,16 @@ std::string RecordedInstallFolder() {
   }
   std::string folder = TrimBlanks(data.substr(0, data.find('\0')));
   while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
-  return folder;
+  // Earlier setups stored a drive root as "C:", which alone would name the
+  // current folder of that drive.
+  return FolderPath(folder);
 }
 
 void RemoveLoggedFiles(const InstallLog& log, const std::string& installFolder,
                        const std::string& keep, UninstallReport& report) {
   for (const std::string& file : log.files) {
     if (!keep.empty() && SamePath(file, keep)) continue;
-    if (Allowed(installFolder, file, report)) DeleteIfPresent(file, report);
+    if (Allowed(installFolder, log, file, report)) DeleteIfPresent(file, report);
   }
 }
 
@@ -220,17 +229,19 @@ void RemoveLoggedFolders(const InstallLog& log, const std::string& installFolder
                          const std::string& keep, UninstallReport& report) {
   for (auto folder = log.folders.rbegin(); folder != log.folders.rend(); ++folder) {
     if (!keep.empty() && SamePath(*folder, keep)) continue;
-    if (!Allowed(installFolder, *folder, report) || !RemoveFolderIfEmpty(*folder, report) ||
+    if (!Allowed(installFolder, log, *folder, report) || !RemoveFolderIfEmpty(*folder, report) ||
         installFolder.empty()) {
       continue;
     }
     // The log names only the folders the setup asked for, not the ones it
     // made on the way as their parents: those go as well once empty, up to
     // the install folder or a logged folder, which has its own turn.
-    std::string parent = FolderOf(*folder);
+    // (A drive root is named with its backslash: "C:" alone is a folder
+    // of its own, the drive's current one.)
+    std::string parent = FolderPath(FolderOf(*folder));
     while (IsInsideFolder(installFolder, parent) && !SamePath(parent, installFolder) &&
            !ContainsPath(log.folders, parent) && RemoveDirectoryA(parent.c_str())) {
-      parent = FolderOf(parent);
+      parent = FolderPath(FolderOf(parent));
     }
   }
 }
@@ -391,8 +402,10 @@ int RunSelfRemovalHelper(const std::vector<std::string>& arguments) {
   HANDLE parent = reinterpret_cast<HANDLE>(
       static_cast<uintptr_t>(std::strtoull(arguments[0].c_str(), nullptr, 10)));
   if (parent) {
+    // However long it takes: giving up would leave the file to a deletion at
+    // restart, which would remove a reinstalled product's uninstall program.
     KernelHandle owner(parent);
-    WaitForSingleObject(owner.get(), kParentWaitMs);
+    WaitForSingleObject(owner.get(), INFINITE);
   }
   bool deleted = false;
   for (int attempt = 0; attempt < kDeleteAttempts && !deleted; ++attempt) {

@@ -56,6 +56,12 @@ std::optional<bool> CreateFolderPath(const std::string& path) {
   return FolderExists(folder);
 }
 
+std::string FolderPath(const std::string& folder) {
+  const bool bareDrive = folder.size() == 2 && folder[1] == ':' &&
+                         ((folder[0] >= 'A' && folder[0] <= 'Z') || (folder[0] >= 'a' && folder[0] <= 'z'));
+  return bareDrive ? folder + "\\" : folder;
+}
+
 std::string WindowsFolder() {
   char buffer[MAX_PATH + 1];
   UINT length = GetWindowsDirectoryA(buffer, sizeof buffer);

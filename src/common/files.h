@@ -31,6 +31,11 @@ std::optional<bool> CreateFolderPath(const std::string& path);
 // True when the path names an existing file that is not a folder.
 bool FileExists(const std::string& path);
 
+// A folder as a path to hand on or store: a bare drive ("C:") gets its root
+// backslash back, since "C:" alone names the current folder of that drive;
+// every other text is returned as it is.
+std::string FolderPath(const std::string& folder);
+
 // The Windows folder (GetWindowsDirectoryA), empty on failure.
 std::string WindowsFolder();
 

@@ -65,6 +65,11 @@ inline constexpr char kUninstallKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
     "{5D2E7A41-9B3C-4e68-A1F0-27C4D8B9E615}";
 inline constexpr char kUninstallDisplayName[] = "Vantorex LITE";
+// Where Windows keeps the deletions and renames it is to make at its next
+// start (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT): pairs of "\??\" paths,
+// an empty second one meaning "delete".
+inline constexpr char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+inline constexpr char kPendingRenamesValue[] = "PendingFileRenameOperations";
 inline constexpr char kPublisher[] = "Kestrova srl";
 
 // File association (HKEY_CLASSES_ROOT) and Explorer choices (HKEY_CURRENT_USER).
@@ -220,6 +225,11 @@ inline constexpr char kInvalidDriveFormat[] = "Invalid drive \"%s\". System Erro
 inline constexpr char kNotEnoughSpaceFormat[] =
     "Not enough free disk space on drive \"%s\". Available space=%d MB";
 inline constexpr char kCannotCreateFormat[] = "Folder \"%s\" cannot be created";
+// Refuses a folder so long that the full path of an item would pass what the
+// setup can write (%d: that path's length, then the limit).
+inline constexpr char kFolderTooLongFormat[] =
+    "The folder name is too long: a file of the product would get a path of %d characters, "
+    "longer than the %d Windows allows.";
 }  // namespace text
 
 // ---------------------------------------------------------------- the product's programs

@@ -64,6 +64,11 @@ TVXInstallThread* FindLiveWorker(uint32_t serial) {
 
 }  // namespace
 
+bool IsRegistryStepFailure(int32_t resultCode) {
+  return resultCode == kFileAssociationFailed || resultCode == kExplorerChoicesFailed ||
+         resultCode == kUninstallRecordFailed;
+}
+
 TVXInstallThread::TVXInstallThread(bool CreateSuspended, int32_t Mode, HWND WindowHandle,
                                    std::vector<std::string>* FolderList,
                                    std::vector<std::string>* FileList)
@@ -299,13 +304,27 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
   // change ResultCode, and a failure they report ends the run at once.
   Post(WM_INST_STEP, static_cast<WPARAM>(PackageSize), kStepUpdatingRegistry);
   if (!PassCheckPoint(CheckPoint::BeforeProductSettings)) return RunEnd::Abandoned;
+  // What the keys held before the first write, so a rollback can put it back.
+  if (Prior && !Prior->keysCaptured) {
+    Prior->keys = CaptureKeys(KeysTheInstallWrites());
+    Prior->keysCaptured = true;
+  }
   WriteProductSettings();
   if (!PassCheckPoint(CheckPoint::BeforeFileAssociation)) return RunEnd::Abandoned;
-  if (WriteFileAssociation() != ERROR_SUCCESS) return RunEnd::Completed;
+  if (WriteFileAssociation() != ERROR_SUCCESS) {
+    ResultCode = kFileAssociationFailed;
+    return RunEnd::Completed;
+  }
   if (!PassCheckPoint(CheckPoint::BeforeExplorerFileExts)) return RunEnd::Abandoned;
-  if (WriteExplorerFileExts() != ERROR_SUCCESS) return RunEnd::Completed;
+  if (WriteExplorerFileExts() != ERROR_SUCCESS) {
+    ResultCode = kExplorerChoicesFailed;
+    return RunEnd::Completed;
+  }
   if (!PassCheckPoint(CheckPoint::BeforeUninstallRecord)) return RunEnd::Abandoned;
-  if (WriteUninstallRecord() != ERROR_SUCCESS) return RunEnd::Completed;
+  if (WriteUninstallRecord() != ERROR_SUCCESS) {
+    ResultCode = kUninstallRecordFailed;
+    return RunEnd::Completed;
+  }
   if (!PassCheckPoint(CheckPoint::BeforeInstallLog)) return RunEnd::Abandoned;
   WriteInstallLog(InstallFolder);
   return RunEnd::Completed;
@@ -317,8 +336,10 @@ TVXInstallThread::RunEnd TVXInstallThread::RunRollback() {
     if (FolderList && FileList) RemoveInstalledFiles(*FolderList, *FileList);
   } catch (...) {
   }
+  // Only what the install run changed: keys that were there before it keep
+  // what they held.
   try {
-    RemoveRegistryEntries();
+    if (Prior) RestorePriorState(*Prior);
   } catch (...) {
   }
   return RunEnd::Completed;

@@ -49,6 +49,7 @@
 #include "common/handles.h"
 #include "install/messages.h"
 #include "install/package.h"
+#include "install/prior_state.h"
 #include "install/temp_package.h"
 
 namespace vx {
@@ -76,6 +77,12 @@ inline constexpr int32_t kUnpackCannotOpen = -228;
 inline constexpr int32_t kUnpackCannotRead = -238;
 inline constexpr int32_t kUnpackItemFolderNotCreated = -258;
 inline constexpr int32_t kUnpackCannotWrite = -333;
+// Registry steps whose failure ends the install run; the run is then rolled
+// back like a cancelled one.
+inline constexpr int32_t kFileAssociationFailed = -371;
+inline constexpr int32_t kExplorerChoicesFailed = -372;
+inline constexpr int32_t kUninstallRecordFailed = -373;
+bool IsRegistryStepFailure(int32_t resultCode);
 // Results of the settings and log steps (not used by the run).
 inline constexpr int32_t kSettingsFailed = -1113;
 inline constexpr int32_t kLogFailed = -1;
@@ -160,6 +167,10 @@ class TVXInstallThread {
   std::string WindowsFolder;
   std::vector<std::string>* FolderList;      // the window's
   std::vector<std::string>* FileList;        // the window's
+  // The window's record of what the install run changed beyond the lists:
+  // filled by the install run, put back by the rollback run. Null: an install
+  // keeps no record, and a rollback restores no key.
+  PriorState* Prior = nullptr;
   CompletionCallback OnTerminate;            // set before Start
 
   // ---- the steps (run on the worker thread; public so each can be tested)
@@ -185,7 +196,9 @@ class TVXInstallThread {
 
   // 0, or kSettingsFailed when a write failed (the chain stops there).
   int32_t WriteProductSettings();
-  // ERROR_SUCCESS, or the Win32 error that ends the install run.
+  // ERROR_SUCCESS, or the Win32 error that ends the install run. The
+  // Explorer choices skip a key the user's account may not write (Windows
+  // protects "UserChoice" once an application was chosen).
   LONG WriteFileAssociation();
   LONG WriteExplorerFileExts();
   LONG WriteUninstallRecord();

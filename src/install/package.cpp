@@ -382,6 +382,12 @@ int32_t ReadItemListFrom(std::string_view package, std::vector<std::string>* lin
   return kReadListOk;
 }
 
+std::vector<std::string> ItemListOf(std::string_view package) {
+  std::vector<std::string> lines;
+  ReadItemListFrom(package, &lines);
+  return lines;
+}
+
 std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
   size_t start = 0;

@@ -97,6 +97,10 @@ std::optional<int32_t> ReadItemList(const std::string& packagePath,
 // cannot be read or L is not inside the package.
 int32_t ReadItemListFrom(std::string_view package, std::vector<std::string>* lines);
 
+// The item list of a package held in memory (a resource), as a list; empty
+// when the header or L does not fit the bytes.
+std::vector<std::string> ItemListOf(std::string_view package);
+
 // Splits a text into lines as the item list reader does: at CR LF, lone CR
 // and lone LF; a final line break adds no empty line.
 std::vector<std::string> SplitLines(std::string_view text);

@@ -1,6 +1,8 @@
 // What the install run writes to the registry, and the removal of its keys.
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "common/files.h"
 #include "common/product.h"
 #include "common/registry.h"
@@ -50,6 +52,15 @@ LONG WriteKeyValues(RegistryAccess& registry, const std::string& key,
   }
   registry.CloseKey();
   return rc;
+}
+
+// The Explorer choices are the user's defaults, not what makes the product
+// work: a key the user's account may not write (Windows protects "UserChoice"
+// once the user has chosen an application) is skipped, with a trace.
+LONG UnlessRefused(LONG rc, const char* block) {
+  if (rc != ERROR_ACCESS_DENIED) return rc;
+  OutputDebugStringA((std::string("Explorer choice skipped, key refused: ") + block).c_str());
+  return ERROR_SUCCESS;
 }
 
 // Creates a subkey of the open key and makes it the open key.
@@ -139,21 +150,74 @@ LONG TVXInstallThread::WriteExplorerFileExts() {
     if (rc == ERROR_SUCCESS) rc = user.WriteString("a", kFullEditionExeName);
     if (rc == ERROR_SUCCESS) rc = user.WriteString("b", kProductExeName);
     if (rc == ERROR_SUCCESS) rc = user.WriteString(kOpenWithMruValue, kOpenWithMruOrder);
-    if (rc != ERROR_SUCCESS) return rc;
+    if ((rc = UnlessRefused(rc, kOpenWithListKey)) != ERROR_SUCCESS) return rc;
   }
   {
     RegistryAccess user(HKEY_CURRENT_USER);
     rc = user.OpenKey(extensionKey, true);
     if (rc == ERROR_SUCCESS) rc = EnterSubkey(user, kOpenWithProgidsKey);
     if (rc == ERROR_SUCCESS) rc = user.WriteInteger(kProjectTypeName, 0);
-    if (rc != ERROR_SUCCESS) return rc;
+    if ((rc = UnlessRefused(rc, kOpenWithProgidsKey)) != ERROR_SUCCESS) return rc;
   }
   RegistryAccess user(HKEY_CURRENT_USER);
   rc = user.OpenKey(extensionKey, true);
   if (rc == ERROR_SUCCESS) rc = EnterSubkey(user, kUserChoiceKey);
   if (rc == ERROR_SUCCESS) rc = user.WriteString(kUserChoiceProgidValue, kApplicationsKey);
-  return rc;
+  return UnlessRefused(rc, kUserChoiceKey);
 }
+
+namespace {
+
+// An earlier uninstall that could not delete its own program left that to
+// Windows' next start; the copy made now would be deleted then. Removes every
+// pending deletion of `path`; other entries stay. A failure is traced only:
+// the copy is made all the same.
+void ClearPendingDeletion(const std::string& path) {
+  RegKey key;
+  DWORD type = REG_NONE, size = 0;
+  if (OpenRegistryKey(HKEY_LOCAL_MACHINE, kSessionManagerKey, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                      key) != ERROR_SUCCESS ||
+      RegQueryValueExA(key.get(), kPendingRenamesValue, nullptr, &type, nullptr, &size) !=
+          ERROR_SUCCESS ||
+      type != REG_MULTI_SZ) {
+    return;
+  }
+  std::string data(size, '\0');
+  if (RegQueryValueExA(key.get(), kPendingRenamesValue, nullptr, &type,
+                       reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS) {
+    return;
+  }
+  data.resize(size);
+  // The strings in order, the empty "delete" targets included.
+  std::vector<std::string> strings;
+  for (size_t start = 0; start < data.size();) {
+    const size_t end = std::min(data.find('\0', start), data.size());
+    strings.push_back(data.substr(start, end - start));
+    start = end + 1;
+  }
+  while (strings.size() % 2 != 0 && strings.back().empty()) strings.pop_back();  // list end
+  std::string kept;
+  bool removed = false;
+  for (size_t i = 0; i + 1 < strings.size(); i += 2) {
+    std::string source = strings[i];
+    if (source.rfind("\\??\\", 0) == 0) source.erase(0, 4);
+    if (strings[i + 1].empty() && _stricmp(source.c_str(), path.c_str()) == 0) {
+      removed = true;
+      continue;
+    }
+    kept += strings[i] + '\0' + strings[i + 1] + '\0';
+  }
+  if (!removed) return;
+  LONG rc = kept.empty() ? RegDeleteValueA(key.get(), kPendingRenamesValue)
+                         : RegSetValueExA(key.get(), kPendingRenamesValue, 0, REG_MULTI_SZ,
+                                          reinterpret_cast<const BYTE*>((kept + '\0').data()),
+                                          static_cast<DWORD>(kept.size() + 1));
+  if (rc != ERROR_SUCCESS) {
+    OutputDebugStringA(("pending deletion not cleared: " + path).c_str());
+  }
+}
+
+}  // namespace
 
 // Moves the uninstall program into the Windows folder and says where it is
 // now. When the copy fails the program stays in the install folder, and the
@@ -166,7 +230,11 @@ std::string TVXInstallThread::UninstallProgramLocation() {
   // File names compare without regard to case, so this finds the package's
   // "UninstallVXLite.exe" as well.
   if (!FileExists(inInstallFolder)) return inWindowsFolder;
+  const bool placedHere = !FileExists(inWindowsFolder);
+  ClearPendingDeletion(inWindowsFolder);
   if (!CopyFileA(inInstallFolder.c_str(), inWindowsFolder.c_str(), FALSE)) return inInstallFolder;
+  // A rollback removes the copy only when this run put it there.
+  if (placedHere && Prior) Prior->placedFiles.push_back(inWindowsFolder);
   DeleteFileA(inInstallFolder.c_str());
   return inWindowsFolder;
 }
@@ -186,7 +254,7 @@ LONG TVXInstallThread::WriteUninstallRecord() {
       Text("URLInfoAbout", kProductInfoAddress),
       Text("HelpLink", kProductInfoAddress),
       Text("URLUpdateInfo", kProductInfoAddress),
-      Text("InstallLocation", InstallFolder),
+      Text("InstallLocation", FolderPath(InstallFolder)),  // "C:\\", never "C:"
       Text("InstallDate", DateToYmd(LocalToday())),
       Text("InstallSource", ""),
       Integer("EstimatedSize", PackageSize / 1024),

@@ -58,6 +58,25 @@ std::string UsableTempFolder() {
   return created.value_or(false) ? folder : std::string();
 }
 
+// Creates a folder with its missing parents and lists every level it made,
+// highest first (also when a deeper level failed), so that a rollback and the
+// uninstall program remove each of them again.
+bool CreateListedFolder(std::string folder, std::vector<std::string>* list) {
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  std::vector<std::string> missing;
+  for (std::string level = folder; level.size() > 3 && !FolderExists(level);) {
+    missing.push_back(level);
+    const size_t slash = level.find_last_of('\\');
+    if (slash == std::string::npos) break;
+    level.resize(slash);
+  }
+  const bool created = CreateFolderPath(folder).value_or(false);
+  for (auto level = missing.rbegin(); list && level != missing.rend(); ++level) {
+    if (FolderExists(*level)) list->push_back(*level);
+  }
+  return created;
+}
+
 }  // namespace
 
 void TVXInstallThread::ExtractPackage(std::string& path) {
@@ -100,7 +119,12 @@ void TVXInstallThread::ParseItemLines(const std::vector<std::string>& lines,
       if (!text) continue;
       TPackItem item("xxx", "xxx");
       item.ParseLine(*text);
-      if (item.Status == kItemValid) records.push_back(std::move(item));
+      // A record naming a path that cannot be written inside the install
+      // folder is kept: the unpack step refuses it, and with it the package,
+      // rather than installing the product with a file missing.
+      if (item.Status == kItemValid || !IsSafeItemPath(item.Folder, item.FileName)) {
+        records.push_back(std::move(item));
+      }
     } catch (...) {
       // A line that cannot be handled is dropped like an invalid one.
     }
@@ -132,7 +156,7 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
 
   ResultCode = kUnpackFolderNotCreated;
   if (!InstallFolder.empty() && InstallFolder.back() == '\\') InstallFolder.pop_back();
-  if (!FolderExists(InstallFolder)) {
+  if (!FolderExists(FolderPath(InstallFolder))) {
     if (!CreateFolderPath(InstallFolder).value_or(false)) return end();
     if (FolderList) FolderList->push_back(InstallFolder);
   }
@@ -163,6 +187,10 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     if (!PassCheckPoint(CheckPoint::BeforeItem, currentItem)) return end(true);
     if (kSlowWorkerMs > 0) Sleep(kSlowWorkerMs);
     TPackItem& item = Items[index];
+    if (item.Status != kItemValid) {  // nothing is made for it, outside or inside
+      ResultCode = kUnpackCannotWrite;
+      return end();
+    }
     ResultCode = kUnpackCannotRead;
 
     std::string folder = InstallFolder + (item.Folder.empty() ? std::string("\\") : item.Folder);
@@ -170,8 +198,7 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     // one after another: most items need no look-up.
     if (folder != readyFolder && !FolderExists(folder)) {
       ResultCode = kUnpackItemFolderNotCreated;
-      if (!CreateFolderPath(folder).value_or(false)) return end();
-      if (FolderList) FolderList->push_back(folder);
+      if (!CreateListedFolder(folder, FolderList)) return end();
       ResultCode = kUnpackCannotRead;
     }
     readyFolder = folder;

@@ -1,5 +1,10 @@
 #include "wizard/folder_check.h"
 
+#include <algorithm>
+#include <cstdint>
+
+#include "install/package.h"
+
 #include "common/files.h"
 #include "common/product.h"
 #include "common/text.h"
@@ -37,8 +42,36 @@ bool DriveTypeAccepted(UINT driveType, std::string& reason) {
 
 uint64_t WholeMegabytes(uint64_t bytes) { return bytes / 1024 / 1024; }
 
+InstallFootprint FootprintOfPackage(std::string_view package) {
+  InstallFootprint footprint;
+  for (const std::string& line : ItemListOf(package)) {
+    std::optional<std::string_view> record = RecordText(line);
+    if (!record) continue;
+    TPackItem item("", "");
+    item.ParseLine(*record);
+    if (item.Status != kItemValid || item.Size < 0) continue;
+    footprint.itemBytes.push_back(static_cast<uint64_t>(item.Size));
+    const std::string& folder = item.Folder == "\\" ? std::string() : item.Folder;
+    footprint.longestItemPath =
+        std::max(footprint.longestItemPath, folder.size() + 1 + item.FileName.size());
+  }
+  if (!footprint.itemBytes.empty()) footprint.packageBytes = package.size();
+  return footprint;
+}
+
+uint64_t BytesNeeded(const InstallFootprint& footprint, uint64_t clusterBytes,
+                     bool tempOnSameDrive) {
+  const uint64_t cluster = clusterBytes > 0 ? clusterBytes : 1;
+  auto onDisk = [cluster](uint64_t bytes) { return (bytes + cluster - 1) / cluster * cluster; };
+  uint64_t needed = 0;
+  for (uint64_t bytes : footprint.itemBytes) needed += onDisk(bytes);
+  if (tempOnSameDrive) needed += onDisk(footprint.packageBytes);
+  return needed;
+}
+
 bool DecideInstallFolder(const std::string& folder, UINT driveType,
-                         const FreeSpaceAnswer& freeSpace, bool creatable, std::string& reason) {
+                         const FreeSpaceAnswer& freeSpace, bool creatable, std::string& reason,
+                         size_t longestItemPath) {
   if (!HasPathForm(folder)) {
     reason = FormatText(text::kInvalidPathFormat, folder.c_str());
     return false;
@@ -51,9 +84,17 @@ bool DecideInstallFolder(const std::string& folder, UINT driveType,
     return false;
   }
   const uint64_t megabytes = WholeMegabytes(freeSpace.bytesAvailable);
-  if (megabytes <= kRequiredFreeMegabytes) {
-    // The figure is at most 32 here, so it fits the text's %d.
-    reason = FormatText(text::kNotEnoughSpaceFormat, root.c_str(), static_cast<int>(megabytes));
+  if (megabytes <= kRequiredFreeMegabytes || freeSpace.bytesAvailable < freeSpace.bytesNeeded) {
+    reason = FormatText(text::kNotEnoughSpaceFormat, root.c_str(),
+                        static_cast<int>(std::min<uint64_t>(megabytes, INT32_MAX)));
+    return false;
+  }
+  // The install writes every item below the folder as it will be handed on
+  // (no trailing backslash).
+  const size_t longestPath = NormalizedInstallFolder(folder).size() + longestItemPath;
+  if (longestItemPath > 0 && longestPath > kLongestWritablePath) {
+    reason = FormatText(text::kFolderTooLongFormat, static_cast<int>(longestPath),
+                        static_cast<int>(kLongestWritablePath));
     return false;
   }
   if (!creatable) {
@@ -65,7 +106,7 @@ bool DecideInstallFolder(const std::string& folder, UINT driveType,
 
 namespace {
 
-FreeSpaceAnswer AskFreeSpace(const std::string& root) {
+FreeSpaceAnswer AskFreeSpace(const std::string& root, const InstallFootprint& footprint) {
   FreeSpaceAnswer answer;
   ULARGE_INTEGER available{};
   if (GetDiskFreeSpaceExA(root.c_str(), &available, nullptr, nullptr)) {
@@ -73,7 +114,19 @@ FreeSpaceAnswer AskFreeSpace(const std::string& root) {
     answer.bytesAvailable = available.QuadPart;
   } else {
     answer.errorCode = GetLastError();
+    return answer;
   }
+  if (footprint.itemBytes.empty()) return answer;
+  DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+  const uint64_t cluster =
+      GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters)
+          ? uint64_t{sectorsPerCluster} * bytesPerSector
+          : 4096;  // the common size, when the drive does not say
+  char temp[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathA(sizeof temp, temp);
+  const bool tempHere = length > 0 && length < sizeof temp &&
+                        _stricmp(DriveRootOf(std::string(temp, length)).c_str(), root.c_str()) == 0;
+  answer.bytesNeeded = BytesNeeded(footprint, cluster, tempHere);
   return answer;
 }
 
@@ -88,7 +141,8 @@ bool ProbeCreatable(const std::string& folder) {
 
 }  // namespace
 
-bool CheckInstallFolder(const std::string& text, std::string& reason) {
+bool CheckInstallFolder(const std::string& text, std::string& reason,
+                        const InstallFootprint& footprint) {
   const std::string folder = TrimBlanks(text);
   // Windows is only asked what the decision will look at: in particular no
   // folder is created unless every other check has passed.
@@ -100,14 +154,17 @@ bool CheckInstallFolder(const std::string& text, std::string& reason) {
     const std::string root = DriveRootOf(folder);
     driveType = GetDriveTypeA(root.c_str());
     if (DriveTypeAccepted(driveType, ignored)) {
-      freeSpace = AskFreeSpace(root);
-      if (freeSpace.succeeded &&
-          WholeMegabytes(freeSpace.bytesAvailable) > kRequiredFreeMegabytes) {
+      freeSpace = AskFreeSpace(root, footprint);
+      std::string refusal;
+      // Created only when every check before creatability passes.
+      if (DecideInstallFolder(folder, driveType, freeSpace, true, refusal,
+                              footprint.longestItemPath)) {
         creatable = ProbeCreatable(folder);
       }
     }
   }
-  return DecideInstallFolder(folder, driveType, freeSpace, creatable, reason);
+  return DecideInstallFolder(folder, driveType, freeSpace, creatable, reason,
+                             footprint.longestItemPath);
 }
 
 std::string NormalizedInstallFolder(const std::string& text) {

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace vx {
 
@@ -18,10 +20,31 @@ struct FreeSpaceAnswer {
   bool succeeded = false;
   uint64_t bytesAvailable = 0;  // free bytes available to the caller
   uint32_t errorCode = 0;       // GetLastError when the call failed
+  uint64_t bytesNeeded = 0;     // what the install takes there (BytesNeeded)
 };
 
 // More than this many whole megabytes must be free.
 inline constexpr uint64_t kRequiredFreeMegabytes = 32;
+
+// What the install writes, read once from the package: the item sizes, the
+// package itself (its temporary copy) and the longest item path below the
+// install folder ("\Folder\name"). Empty when there is no package to read.
+struct InstallFootprint {
+  std::vector<uint64_t> itemBytes;
+  uint64_t packageBytes = 0;
+  size_t longestItemPath = 0;
+};
+InstallFootprint FootprintOfPackage(std::string_view package);
+
+// Bytes the install takes on a drive with clusters of this size: every item
+// rounded up to whole clusters, and the package copy too when the temporary
+// folder lies on the same drive.
+uint64_t BytesNeeded(const InstallFootprint& footprint, uint64_t clusterBytes,
+                     bool tempOnSameDrive);
+
+// The longest full path the setup writes (CreateFileA without the long-path
+// prefix: MAX_PATH including the terminating zero).
+inline constexpr size_t kLongestWritablePath = MAX_PATH - 1;
 
 // The part of the folder before its first backslash, and one backslash
 // ("D:\Apps\VantorexLite" gives "D:\").
@@ -37,17 +60,22 @@ bool DriveTypeAccepted(UINT driveType, std::string& reason);
 // Bytes counted in whole megabytes (bytes div 1024 div 1024).
 uint64_t WholeMegabytes(uint64_t bytes);
 
-// The decision: the five checks in order on the folder text (already
-// trimmed), the first failure giving false and its reason. driveType,
-// freeSpace and creatable are the answers for that folder; an answer is only
-// looked at when every check before it has passed.
+// The decision: the checks in order on the folder text (already trimmed),
+// the first failure giving false and its reason: form, drive type, drive
+// query, free space (more than 32 MB and at least what the install takes),
+// path length (the folder and the longest item path) and creatability.
+// driveType, freeSpace and creatable are the answers for that folder; an
+// answer is only looked at when every check before it has passed.
 bool DecideInstallFolder(const std::string& folder, UINT driveType,
-                         const FreeSpaceAnswer& freeSpace, bool creatable, std::string& reason);
+                         const FreeSpaceAnswer& freeSpace, bool creatable, std::string& reason,
+                         size_t longestItemPath = 0);
 
 // The real check of the folder field's text: trims it, asks Windows about the
-// drive, and tries to create the folder (every missing level), removing the
-// last level again when it is empty. Levels above it that this made stay.
-bool CheckInstallFolder(const std::string& text, std::string& reason);
+// drive (free space, cluster size, where the temporary folder lies), and
+// tries to create the folder (every missing level), removing the last level
+// again when it is empty. Levels above it that this made stay.
+bool CheckInstallFolder(const std::string& text, std::string& reason,
+                        const InstallFootprint& footprint = {});
 
 // The install folder handed to the install: the field's text trimmed, every
 // run of backslashes made one, and one trailing backslash removed.

@@ -48,6 +48,7 @@ int ProgressBarPosition(uint64_t bytesWritten, int64_t totalSize) {
 TVXInstallThread* TfrmInstVXLite::NewWorker(int32_t mode) {
   workers_.push_back(
       std::make_unique<TVXInstallThread>(true, mode, hwnd_, &FFolderList, &FFileList));
+  workers_.back()->Prior = &priorState_;
   return workers_.back().get();
 }
 
@@ -70,15 +71,21 @@ void TfrmInstVXLite::StartInstall() {
   }
 }
 
-void TfrmInstVXLite::StartRollback() {
+bool TfrmInstVXLite::StartRollback(AfterRollback after) {
+  afterRollback_ = after;
   try {
     TVXInstallThread* worker = NewWorker(ModeRollback);
     worker->InstallFolder = FInstallDir;
     worker->OnTerminate = [this](TVXInstallThread& w) { RollbackTerminated(w); };
     if (options_.prepareWorker) options_.prepareWorker(*worker);
-    worker->Start();
+    return worker->Start();
   } catch (...) {
+    return false;
   }
+}
+
+bool TfrmInstVXLite::InstallRunOver() const {
+  return installEnded_ || (FWorker && FWorker->IsHalted()) || FState == kStateFailed;
 }
 
 bool TfrmInstVXLite::PauseWorker() {
@@ -98,6 +105,7 @@ bool TfrmInstVXLite::RequestWorkerCancel() {
 }
 
 void TfrmInstVXLite::InstallTerminated(TVXInstallThread& worker) {
+  installEnded_ = true;
   const int32_t mode = worker.Mode.load();
   const int32_t resultCode = worker.ResultCode;
   // Handled once this notification has returned.
@@ -110,12 +118,13 @@ void TfrmInstVXLite::InstallTerminated(TVXInstallThread& worker) {
 
 void TfrmInstVXLite::RollbackTerminated(TVXInstallThread& worker) {
   FState = kStateEnded;
-  if (worker.Mode.load() == ModeRollback) {
-    SetText(Ctl::lblFinal, text::kUserCancelled);
-    btnNavClick(Ctl::btnNext);  // page 4 to page 5
-  } else {
+  if (worker.Mode.load() != ModeRollback || afterRollback_ == AfterRollback::CloseWindow) {
     Close();
+    return;
   }
+  // After a failed step the finish text already says which code ended it.
+  if (afterRollback_ == AfterRollback::ShowCancelled) SetText(Ctl::lblFinal, text::kUserCancelled);
+  btnNavClick(Ctl::btnNext);  // page 4 to page 5
 }
 
 // ---------------------------------------------------------------- worker messages
@@ -160,7 +169,14 @@ void TfrmInstVXLite::InstDone(int32_t mode, int32_t resultCode) {
     if (mode == ModeInstall) {
       FState = kStateFinished;
       const std::string product = FInstallDir + "\\" + kProductExeName;
-      if (resultCode != kInstallOk) {
+      if (IsRegistryStepFailure(resultCode)) {
+        // The product cannot be removed without its record: undo the run,
+        // then show the code on page 5, with no shortcut made.
+        FState = kStateUndoing;
+        SetText(Ctl::lblFinal, FormatText(text::kFinishedWithCodeFormat, resultCode));
+        if (StartRollback(AfterRollback::ShowFailure)) return;
+        FState = kStateFinished;
+      } else if (resultCode != kInstallOk) {
         SetText(Ctl::lblFinal, FormatText(text::kFinishedWithCodeFormat, resultCode));
       } else if (FileExists(product)) {
         PostMessageA(hwnd_, WM_INST_STEP, 0, kStepCreatingShortcuts);

@@ -340,7 +340,13 @@ bool TfrmInstVXLite::TranslateKeys(MSG& message) {
     return true;
   }
   if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
-    OnCommand(Ctl::btnCancel, BN_CLICKED);
+    // On the finish page the cancel button is "&Finish", which may start the
+    // product: Esc closes there as the caption button does.
+    if (FPageIndex == kPageCount - 1) {
+      SendMessageA(hwnd_, WM_CLOSE, 0, 0);
+    } else {
+      OnCommand(Ctl::btnCancel, BN_CLICKED);
+    }
     return true;
   }
   return IsDialogMessageA(hwnd_, &message) != FALSE;
@@ -485,7 +491,9 @@ void TfrmInstVXLite::btnCancelClick() {
   if (state == kStateReady || IsStepState(state)) {
     const bool paused = PauseWorker();
     const int answer = interaction_.ShowBox(hwnd_, text::kAbortQuestion, BoxKind::Confirmation);
-    if (answer != IDYES) {
+    // The box dispatches messages: when the run ended (or failed) meanwhile,
+    // the window already shows its true outcome and the answer is moot.
+    if (answer != IDYES || InstallRunOver()) {
       if (paused) ResumeWorker();
       return;
     }
@@ -495,6 +503,10 @@ void TfrmInstVXLite::btnCancelClick() {
       return;
     }
     interaction_.ShowBox(hwnd_, text::kCancelledInfo, BoxKind::Information);
+    if (paused && InstallRunOver()) {
+      ResumeWorker();
+      return;
+    }
     if (paused) {
       RequestWorkerCancel();  // its end leads to the rollback
       return;
@@ -513,6 +525,14 @@ void TfrmInstVXLite::btnCancelClick() {
 }
 
 bool TfrmInstVXLite::FormCloseQuery() {
+  if (FState == kStateFailed) {
+    // Leaving the error state: the halted run's files and folders are
+    // removed first; the window closes when that rollback has ended.
+    FState = kStateUndoing;
+    if (StartRollback(AfterRollback::CloseWindow)) return false;
+    FState = kStateFailed;
+    return true;
+  }
   if (IsClosableState(FState)) return true;
   btnCancelClick();  // may close the window itself
   return false;
@@ -571,7 +591,15 @@ bool TfrmInstVXLite::CheckPage() {
   if (FPageIndex != kPageTagFolder / 100 - 1) return true;
   const std::string field = Text(Ctl::edtTarget);
   std::string reason;
-  const bool passed = CheckInstallFolder(field, reason);
+  if (!footprint_) {
+    // Read once, from the package in memory: its item list only.
+    HRSRC info = FindResourceA(resources_, kPackageResourceName, MAKEINTRESOURCEA(10));  // RT_RCDATA
+    HGLOBAL loaded = info ? LoadResource(resources_, info) : nullptr;
+    const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    footprint_ = bytes ? FootprintOfPackage(std::string_view(bytes, SizeofResource(resources_, info)))
+                       : InstallFootprint{};
+  }
+  const bool passed = CheckInstallFolder(field, reason, *footprint_);
   if (!passed) {
     interaction_.ShowBox(hwnd_, FolderErrorText(TrimBlanks(field), reason), BoxKind::Error);
   }

@@ -14,12 +14,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/handles.h"
 #include "install/install_thread.h"
 #include "javatools/javatools.h"
+#include "wizard/folder_check.h"
 #include "wizard/interaction.h"
 #include "wizard/wizard_layout.h"
 
@@ -194,8 +196,17 @@ class TfrmInstVXLite {
   // "&Finish" in state 500: starts the installed product when it exists and
   // cboxStart is ticked.
   void StartProductIfAsked();
-  // A cancelled install's end: the rollback worker (mode 200, same lists).
-  void StartRollback();
+  // What the window does once a rollback has ended.
+  enum class AfterRollback {
+    ShowCancelled,  // a confirmed cancel: page 5, "User cancelled installation."
+    ShowFailure,    // a failed registry step: page 5 keeps the err.code text
+    CloseWindow,    // leaving the error state after an unpack failure
+  };
+  // The rollback worker (mode 200, same lists and record of the install run);
+  // false when it could not be started.
+  bool StartRollback(AfterRollback after = AfterRollback::ShowCancelled);
+  // The install run has ended (its completion arrived) or halted on an error.
+  bool InstallRunOver() const;
   // A worker created paused on the window's lists, kept by the window; null
   // when it cannot be made.
   TVXInstallThread* NewWorker(int32_t mode);
@@ -233,6 +244,12 @@ class TfrmInstVXLite {
   // exists; its destructor releases them (declared after the lists and
   // records the workers use, so they go first).
   std::vector<std::unique_ptr<TVXInstallThread>> workers_;
+  // What the install run changed beyond the two lists; the rollback puts it back.
+  PriorState priorState_;
+  AfterRollback afterRollback_ = AfterRollback::ShowCancelled;
+  bool installEnded_ = false;  // the install worker's completion has arrived
+  // What the package will write, for the folder checks; read at the first check.
+  std::optional<InstallFootprint> footprint_;
 
   // The page container's active page (it is never shown; only the page
   // panel of its active page is).

@@ -33,6 +33,17 @@ TEST(FileSizeOf, EmptyFileAndMissingFile) {
   EXPECT_FALSE(FileSizeOf(scratch.path()).has_value());  // a folder is not a file
 }
 
+TEST(FolderPath, ABareDriveGetsItsRootBackslash) {
+  const struct {
+    const char* folder;
+    const char* path;
+  } cases[] = {
+      {"C:", "C:\\"},  {"z:", "z:\\"},   {"C:\\", "C:\\"}, {"C:\\A", "C:\\A"},
+      {"1:", "1:"},    {"CC", "CC"},     {"", ""},         {"\\\\s\\x", "\\\\s\\x"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FolderPath(c.folder), c.path) << c.folder;
+}
+
 TEST(FolderExists, FileAndFolder) {
   ScratchFolder scratch;
   ASSERT_TRUE(WriteFileBytes(scratch / "file.txt", "x"));

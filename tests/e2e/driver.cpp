@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include <sddl.h>
 #include <shellapi.h>
 
 #include "common/handles.h"
@@ -259,15 +260,31 @@ void UninstallReinstall(const std::string& exe, const Arguments& arguments) {
   UninstallSilently();
   RequireNothingLeft(folder);
   Note("nothing is left after the uninstall");
+  // A deletion at restart of the uninstall program's place, as an uninstall
+  // that could not delete itself leaves it: the reinstall clears it.
+  const std::string uninstaller = "\\??\\" + WindowsFolder() + "\\" + kUninstallExeName;
+  const std::string other = "\\??\\C:\\other.tmp";
+  const std::string pending = uninstaller + '\0' + '\0' + other + '\0' + '\0' + '\0';
+  Require(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue,
+                          REG_MULTI_SZ, pending.data(), static_cast<DWORD>(pending.size())) ==
+              ERROR_SUCCESS,
+          "the pending deletion cannot be written");
   InstallWithDefaults(exe);
   RequireInstalled(folder, payload);
-  Note("installed again");
+  char left[512] = {};
+  DWORD size = sizeof left;
+  Require(RegGetValueA(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue,
+                       RRF_RT_REG_MULTI_SZ, nullptr, left, &size) == ERROR_SUCCESS &&
+              std::string(left, size) == other + '\0' + '\0' + '\0',
+          "the pending deletion of the uninstall program is still there");
+  Note("installed again; the pending deletion of the uninstall program is cleared");
 }
 
 // A file of the package in use at its target (opened without sharing, as a
 // running program holds its files) makes the copy fail with -333: the
-// error box, page 4 stays, "Exit" closes without a question and no record or
-// log is written. Once the file is free, the setup installs.
+// error box, page 4 stays, "Exit" closes without a question after removing
+// what was copied: the machine is as it was before. Once the file is free,
+// the setup installs.
 void UnpackError(const std::string& exe, const Arguments& arguments) {
   const std::string payload = PayloadFolder(arguments);
   const std::string folder = DefaultInstallFolder();
@@ -277,6 +294,7 @@ void UnpackError(const std::string& exe, const Arguments& arguments) {
     FileHandle inUse(CreateFileA(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
                                  nullptr));
     Require(static_cast<bool>(inUse), "the file in use cannot be made");
+    const MachineState before({folder});
     SetupRun setup(exe);
     StartInstall(setup);
     char error[256];
@@ -289,10 +307,149 @@ void UnpackError(const std::string& exe, const Arguments& arguments) {
     Require(!KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey), "an uninstall record was written");
     Require(!PathExists(WindowsFolder() + kLogFileInWindows), "an install log was written");
     Require(!KeyExists(HKEY_LOCAL_MACHINE, kSettingsKeys[1]), "settings were written");
+    MachineState({folder}).RequireSameAs(before, "after Exit");
   }
-  Note("the failed install wrote no record; the file is free again");
+  Note("the failed install left nothing; the file is free again");
   InstallWithDefaults(exe);
   RequireInstalled(folder, payload);
+}
+
+// The names directly in a folder, files and folders, in lower case, sorted.
+std::vector<std::string> NamesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found{};
+  FindHandle find(FindFirstFileA((folder + "*").c_str(), &found));
+  if (!find) return names;
+  do {
+    names.push_back(Lowercase(found.cFileName));
+  } while (FindNextFileA(find.get(), &found));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The root of the system drive as the install folder: the product installs
+// there, the record keeps the root's backslash, and the uninstall program,
+// started from the Windows folder (as the list of installed programs
+// starts it), removes every installed file and folder: the machine is as it
+// was before.
+void DriveRoot(const std::string& exe, const Arguments& arguments) {
+  const std::string payload = PayloadFolder(arguments);
+  const std::string root = "C:\\";
+  const std::vector<std::string> files = FilesUnder(payload);
+  const MachineState before({});
+  const std::vector<std::string> rootBefore = NamesIn(root);
+  {
+    SetupRun setup(exe);
+    GoToPage(setup, 3);
+    TypeFolder(setup, root);
+    setup.Click(text::kInstall);
+    setup.WaitForText(text::kFinished, kInstallTimeoutMs);
+    FinishWith(setup, false);
+    setup.WaitForCleanExit();
+  }
+  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", root);
+  for (const std::string& file : files) {
+    if (Lowercase(file) == Lowercase(std::string("\\") + kUninstallExeName)) continue;
+    Require(PathExists("C:" + file), "not installed: C:" + file);
+  }
+  Note("installed into C:\\");
+  Require(SetCurrentDirectoryA(WindowsFolder().c_str()) != FALSE, "cannot enter the Windows folder");
+  UninstallSilently();
+  for (const std::string& file : files) Require(!PathExists("C:" + file), "left: C:" + file);
+  Require(NamesIn(root) == rootBefore, "the root folder of C: differs from before the install");
+  MachineState({}).RequireSameAs(before, "after the uninstall");
+}
+
+// Starts the install with the defaults and waits until the (slowed) copy is
+// under way.
+void ReachTheCopy(const SetupRun& setup) {
+  StartInstall(setup);
+  setup.WaitForText(text::kStepCopyingFiles);
+  WaitFor("the copy to get going", [&] { return ProgressPosition(setup) >= 5; });
+}
+
+// The association of an edition of the product installed before: the
+// extension's class and its open command.
+void WriteEarlierEdition() {
+  HKEY key = nullptr;
+  Require(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".vx5\\Shell\\Open\\Command", 0, nullptr, 0,
+                          KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS,
+          "the earlier edition's command key cannot be made");
+  RegKey command(key);
+  const std::string open = "\"C:\\Full\\vantorex.exe\" \"%1\"";
+  RegSetValueExA(command.get(), "", 0, REG_SZ, reinterpret_cast<const BYTE*>(open.c_str()),
+                 static_cast<DWORD>(open.size() + 1));
+  const char type[] = "Vantorex Full Project";
+  Require(RegSetKeyValueA(HKEY_CLASSES_ROOT, ".vx5", "", REG_SZ, type, sizeof type) ==
+              ERROR_SUCCESS,
+          "the earlier edition's class cannot be written");
+}
+
+// A cancel confirmed during the copy (slowed setup) over an earlier
+// edition's association: the rollback leaves that association alone, and
+// the machine is as it was before the install.
+void CancelKeepsEarlierEdition(const std::string& exe, const Arguments&) {
+  const std::string folder = DefaultInstallFolder();
+  WriteEarlierEdition();
+  const MachineState before({folder});
+  SetupRun setup(exe);
+  ReachTheCopy(setup);
+  setup.Click(text::kExit);
+  setup.AnswerBox(text::kAbortQuestion, IDYES);
+  setup.AnswerBox(text::kCancelledInfo, IDOK);
+  setup.WaitForText(text::kUserCancelled, kInstallTimeoutMs);
+  setup.Click(text::kFinish);
+  setup.WaitForCleanExit();
+  MachineState({folder}).RequireSameAs(before, "after the rollback");
+}
+
+// A registry key the setup may not write (the extension's "Shell\Open",
+// protected over an earlier edition's association): the install ends on
+// page 5 with -371, offers no start and makes no link, and what it wrote is
+// undone: the machine is as it was before.
+void RefusedRegistry(const std::string& exe, const Arguments&) {
+  const std::string folder = DefaultInstallFolder();
+  WriteEarlierEdition();
+  {
+    HKEY key = nullptr;
+    Require(RegOpenKeyExA(HKEY_CLASSES_ROOT, ".vx5\\Shell\\Open", 0, KEY_ALL_ACCESS, &key) ==
+                ERROR_SUCCESS,
+            "the key to protect cannot be opened");
+    RegKey open(key);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    // Setting values and making subkeys denied to everyone; the rest allowed.
+    Require(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                "D:(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr) != FALSE,
+            "no security descriptor");
+    const LONG rc = RegSetKeySecurity(open.get(), DACL_SECURITY_INFORMATION, descriptor);
+    LocalFree(descriptor);
+    Require(rc == ERROR_SUCCESS, "the key cannot be protected");
+  }
+  const MachineState before({folder});
+  SetupRun setup(exe);
+  StartInstall(setup);
+  char finished[256];
+  std::snprintf(finished, sizeof finished, text::kFinishedWithCodeFormat, kFileAssociationFailed);
+  setup.WaitForText(finished, kInstallTimeoutMs);
+  Require(!setup.Shows(text::kRunNow), "\"Run now\" is offered after a failed install");
+  MachineState({folder}).RequireSameAs(before, "on page 5 of the failed install");
+  setup.Click(text::kFinish);
+  setup.WaitForCleanExit();
+  Require(!VisibleProductWindow(), "the product was started after a failed install");
+}
+
+// Esc on page 5, "Run now" ticked: the wizard closes as its caption button
+// closes it, and the product is not started.
+void FinishEscape(const std::string& exe, const Arguments&) {
+  SetupRun setup(exe);
+  StartInstall(setup);
+  setup.WaitForText(text::kFinished, kInstallTimeoutMs);
+  HWND runBox = setup.WaitForText(text::kRunNow);
+  Require(IsTicked(runBox), "\"Run now\" is not ticked on page 5");
+  Require(PostMessageA(runBox, WM_KEYDOWN, VK_ESCAPE, 0) != FALSE, "Esc not posted");
+  setup.WaitForCleanExit();
+  Sleep(1500);  // a product started by mistake has its window by then
+  Require(!VisibleProductWindow(), "Esc on page 5 started the product");
 }
 
 // Cancel during the copy (setup slowed per item): "No" lets the copy go on,
@@ -302,9 +459,7 @@ void UnpackError(const std::string& exe, const Arguments& arguments) {
 void CancelCopy(const std::string& exe, const Arguments&) {
   const std::string folder = DefaultInstallFolder();
   SetupRun setup(exe);
-  StartInstall(setup);
-  setup.WaitForText(text::kStepCopyingFiles);
-  WaitFor("the copy to get going", [&] { return ProgressPosition(setup) >= 5; });
+  ReachTheCopy(setup);
   setup.Click(text::kExit);
   setup.AnswerBox(text::kAbortQuestion, IDNO);
   const int before = ProgressPosition(setup);
@@ -473,6 +628,10 @@ const std::map<std::string, void (*)(const std::string&, const Arguments&)> kSce
     {"uninstall_reinstall", UninstallReinstall},
     {"unpack_error", UnpackError},
     {"cancel_copy", CancelCopy},
+    {"drive_root", DriveRoot},
+    {"cancel_keeps_earlier_edition", CancelKeepsEarlierEdition},
+    {"refused_registry", RefusedRegistry},
+    {"finish_escape", FinishEscape},
     {"install_time", InstallTime},
 };
 

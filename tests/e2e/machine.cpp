@@ -314,6 +314,124 @@ void UninstallSilently() {
   Note("uninstalled");
 }
 
+namespace {
+
+void AddFiles(const std::string& folder, bool withBytes, bool deep,
+              std::vector<std::pair<std::string, std::string>>& entries) {
+  WIN32_FIND_DATAA found{};
+  FindHandle find(FindFirstFileA((folder + "\\*").c_str(), &found));
+  if (!find) return;
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    const std::string path = folder + "\\" + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      entries.emplace_back("folder " + Lowercase(path), std::string());
+      if (deep) AddFiles(path, withBytes, deep, entries);
+    } else {
+      // A file another program holds without sharing is known by its size.
+      const bool readable =
+          withBytes && FileHandle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+      entries.emplace_back("file " + Lowercase(path),
+                           readable ? ReadBytes(path)
+                                    : std::to_string(found.nFileSizeLow) + " bytes");
+    }
+  } while (FindNextFileA(find.get(), &found));
+}
+
+void AddKey(HKEY root, const std::string& rootName, const std::string& path,
+            std::vector<std::pair<std::string, std::string>>& entries) {
+  HKEY opened = OpenProductKey(root, path.c_str());
+  if (!opened) return;
+  RegKey key(opened);
+  const std::string where = rootName + "\\" + path;
+  entries.emplace_back("key " + where, std::string());
+  std::vector<std::string> subkeys;
+  char name[1024];
+  BYTE data[4096];
+  for (DWORD index = 0;; ++index) {
+    DWORD nameLength = sizeof name, dataLength = sizeof data, type = 0;
+    if (RegEnumValueA(key.get(), index, name, &nameLength, nullptr, &type, data, &dataLength) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    entries.emplace_back("value " + where + " \"" + std::string(name, nameLength) + "\"",
+                         std::to_string(type) + ":" +
+                             std::string(reinterpret_cast<char*>(data), dataLength));
+  }
+  for (DWORD index = 0;; ++index) {
+    DWORD nameLength = sizeof name;
+    if (RegEnumKeyExA(key.get(), index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    subkeys.emplace_back(name, nameLength);
+  }
+  key.reset();
+  for (const std::string& subkey : subkeys) AddKey(root, rootName, path + "\\" + subkey, entries);
+}
+
+}  // namespace
+
+MachineState::MachineState(const std::vector<std::string>& folders) {
+  for (const std::string& folder : folders) {
+    if (FolderThere(folder)) entries_.emplace_back("folder " + Lowercase(folder), std::string());
+    AddFiles(folder, true, true, entries_);
+  }
+  AddFiles(WindowsFolder(), false, false, entries_);
+  for (const std::string& link : ExpectedLinks()) {
+    if (PathExists(link)) entries_.emplace_back("file " + Lowercase(link), ReadBytes(link));
+    const std::string group = link.substr(0, link.find_last_of('\\'));
+    if (Lowercase(group).ends_with(Lowercase(std::string("\\") + kProgramGroupName)) &&
+        FolderThere(group)) {
+      entries_.emplace_back("folder " + Lowercase(group), std::string());
+    }
+  }
+  const std::string explorerEntry = std::string(kExplorerFileExtsKey) + "\\" + kProjectExtension;
+  const struct {
+    HKEY root;
+    const char* name;
+    std::string path;
+  } keys[] = {
+      {HKEY_CLASSES_ROOT, "HKCR", kProjectExtension},
+      {HKEY_CLASSES_ROOT, "HKCR", kApplicationsKey},
+      {HKEY_CLASSES_ROOT, "HKCR", kLauncherApplicationsKey},
+      {HKEY_CLASSES_ROOT, "HKCR", kClassIdKey},
+      {HKEY_LOCAL_MACHINE, "HKLM", kSettingsKeys[0]},
+      {HKEY_LOCAL_MACHINE, "HKLM", kUninstallKey},
+      {HKEY_CURRENT_USER, "HKCU", explorerEntry},
+  };
+  for (const auto& key : keys) AddKey(key.root, key.name, key.path, entries_);
+  std::sort(entries_.begin(), entries_.end());
+}
+
+std::vector<std::string> MachineState::DifferencesFrom(const MachineState& before) const {
+  std::vector<std::string> differences;
+  auto now = entries_.begin();
+  auto then = before.entries_.begin();
+  while (now != entries_.end() || then != before.entries_.end()) {
+    if (then == before.entries_.end() || (now != entries_.end() && now->first < then->first)) {
+      differences.push_back("added: " + (now++)->first);
+    } else if (now == entries_.end() || then->first < now->first) {
+      differences.push_back("gone: " + (then++)->first);
+    } else {
+      if (now->second != then->second) differences.push_back("changed: " + now->first);
+      ++now;
+      ++then;
+    }
+  }
+  return differences;
+}
+
+void MachineState::RequireSameAs(const MachineState& before, const std::string& when) const {
+  const std::vector<std::string> differences = DifferencesFrom(before);
+  std::string listed;
+  for (size_t i = 0; i < differences.size() && i < 8; ++i) listed += "\n  " + differences[i];
+  Require(differences.empty(), when + ", the machine differs from before (" +
+                                   std::to_string(differences.size()) + "):" + listed);
+}
+
 void RegisterJdk(const std::string& version, const std::string& home) {
   const std::string key = std::string(kJdkRegistryKey) + "\\" + version;
   HKEY created = nullptr;

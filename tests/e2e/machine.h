@@ -55,6 +55,22 @@ void RequireNothingLeft(const std::string& folder);
 // Runs the uninstall program the record names, without questions.
 void UninstallSilently();
 
+// What an install can change, read before and compared after: every file
+// under the given folders (with its bytes), the names and sizes of the files
+// directly in the Windows folder, the link files and program group, and the
+// registry keys the setup writes (every subkey and value).
+class MachineState {
+ public:
+  explicit MachineState(const std::vector<std::string>& folders);
+  // One line per difference from `before`; empty when there is none.
+  std::vector<std::string> DifferencesFrom(const MachineState& before) const;
+  // Fails the scenario, naming the first differences, unless there is none.
+  void RequireSameAs(const MachineState& before, const std::string& when) const;
+
+ private:
+  std::vector<std::pair<std::string, std::string>> entries_;  // sorted: what, content
+};
+
 // A JDK registered the way its own installer does, with its compiler.
 void RegisterJdk(const std::string& version, const std::string& home);
 

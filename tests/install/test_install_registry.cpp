@@ -1,9 +1,6 @@
 // What an install run writes to the registry and the Windows folder, the
 // install log, and the removal of registry keys: real registry (redirected),
 // real files.
-#include <aclapi.h>
-#include <sddl.h>
-
 #include <gtest/gtest.h>
 
 #include "common/files.h"
@@ -16,6 +13,8 @@
 
 namespace vx::test {
 namespace {
+
+using namespace std::string_literals;
 
 struct Value {
   DWORD type;
@@ -58,25 +57,6 @@ std::vector<std::string> ValueNames(HKEY root, const std::string& key) {
 }
 
 bool KeyExists(HKEY root, const std::string& key) { return RegistryAccess(root).KeyExists(key); }
-
-// Creates a key that can be read and deleted but not opened for writing, as
-// Windows protects a user's "UserChoice" key.
-bool CreateWriteProtectedKey(HKEY root, const std::string& key) {
-  RegKey created;
-  if (CreateRegistryKey(root, key, KEY_ALL_ACCESS, created) != ERROR_SUCCESS) return false;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  // Deny setting values and creating subkeys to everyone; allow the rest.
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;0x6;;;WD)(A;;KA;;;WD)",
-                                                            SDDL_REVISION_1, &descriptor,
-                                                            nullptr)) {
-    return false;
-  }
-  LONG rc = RegSetKeySecurity(created.get(), DACL_SECURITY_INFORMATION, descriptor);
-  LocalFree(descriptor);
-  RegKey probe;
-  return rc == ERROR_SUCCESS &&
-         OpenRegistryKey(root, key, KEY_ALL_ACCESS, probe) == ERROR_ACCESS_DENIED;
-}
 
 std::string Profile(const std::string& file, const char* section, const std::string& key) {
   char value[1024] = {};
@@ -223,42 +203,114 @@ TEST_F(InstallRegistryTest, ProductSettingsStopAtTheFirstRefusedKey) {
   EXPECT_TRUE(ValueNames(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeyHelp]).empty());
 }
 
-class RefusedKeyTest : public WorkerTest {
- protected:
-  // A full run with one key write-protected beforehand: the run ends at the
-  // step that fails, and the window still gets the unpack result.
-  void RunWithRefusedKey(HKEY root, const std::string& key, bool userChoicesWritten) {
-    const std::string exts = std::string(kExplorerFileExtsKey) + "\\.vx5\\";
-    ASSERT_TRUE(CreateWriteProtectedKey(root, key));
-    const std::string package = BuildTestPackage(SampleItems());
-    PackageModuleFile carrier(scratch_.path(), package);
-    auto worker = MakeWorker(ModeInstall, carrier.module());
-    ASSERT_TRUE(RunToEnd(*worker));
-
-    EXPECT_EQ(callback_.calls, 1);
-    EXPECT_EQ(callback_.mode, ModeInstall);
-    EXPECT_EQ(callback_.resultCode, kInstallOk);
-    EXPECT_EQ(sink_->messages.back(), Step(kStepUpdatingRegistry, package.size()));
-    // Part B of the association is written only when part A succeeded.
-    EXPECT_EQ(KeyExists(HKEY_CLASSES_ROOT, kApplicationsKey), userChoicesWritten);
-    EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, exts + "OpenWithProgids"), userChoicesWritten);
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-    EXPECT_FALSE(FileExists(windows_ + "\\VXinstall.log"));
-    EXPECT_FALSE(FileExists(installDir_ + "\\install.log"));
-    EXPECT_TRUE(FileExists(installDir_ + "\\UninstallVXLite.exe"));
-    // The settings came first and were written.
-    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeySystem], "OpenProject"),
-              Sz(installDir_ + "\\Projects"));
-  }
-};
-
-TEST_F(RefusedKeyTest, RefusedExtensionKeyEndsTheRunBeforeTheApplicationEntry) {
-  RunWithRefusedKey(HKEY_CLASSES_ROOT, ".vx5\\Shell\\Open", false);
+// The association, Explorer choices and settings of an earlier edition of the
+// product, as another setup left them.
+void WriteEarlierEdition() {
+  const std::string exts = std::string(kExplorerFileExtsKey) + "\\.vx5\\";
+  RegistryAccess classes(HKEY_CLASSES_ROOT);
+  ASSERT_EQ(classes.OpenKey(".vx5", true), ERROR_SUCCESS);
+  ASSERT_EQ(classes.WriteString("", "Vantorex Full Project"), ERROR_SUCCESS);
+  ASSERT_EQ(classes.OpenKey("\\.vx5\\Shell\\Open\\Command", true), ERROR_SUCCESS);
+  ASSERT_EQ(classes.WriteString("", "\"C:\\Full\\vantorex.exe\" \"%1\""), ERROR_SUCCESS);
+  ASSERT_EQ(classes.OpenKey("\\.vx5\\ShellNew", true), ERROR_SUCCESS);
+  ASSERT_EQ(classes.WriteInteger("NullFile", 1), ERROR_SUCCESS);
+  RegistryAccess user(HKEY_CURRENT_USER);
+  ASSERT_EQ(user.OpenKey(exts + "OpenWithList", true), ERROR_SUCCESS);
+  ASSERT_EQ(user.WriteString("a", "vantorex.exe"), ERROR_SUCCESS);
+  ASSERT_EQ(user.WriteString("MRUList", "a"), ERROR_SUCCESS);
+  ASSERT_TRUE(WriteRegistryString(kSettingsKeys[kSettingsKeySystem], "JavaHome", "C:\\Java"));
 }
 
-TEST_F(RefusedKeyTest, RefusedUserChoiceEndsTheRunBeforeTheUninstallRecordAndLog) {
-  RunWithRefusedKey(HKEY_CURRENT_USER, std::string(kExplorerFileExtsKey) + "\\.vx5\\UserChoice",
-                    true);
+// A full run with one key write-protected beforehand, over the keys of an
+// earlier edition: the run ends with the code of the step that failed (or
+// goes on, for a refused Explorer choice), and the rollback the window then
+// runs leaves the registry and the files exactly as they were.
+TEST_F(InstallRegistryTest, RefusedKeyEndsTheRunWithItsCodeAndTheRollbackRestoresAll) {
+  const std::string exts = std::string(kExplorerFileExtsKey) + "\\.vx5\\";
+  const struct {
+    const char* name;
+    HKEY root;
+    std::string key;
+    int32_t code;
+  } cases[] = {
+      {"extension", HKEY_CLASSES_ROOT, ".vx5\\Shell\\Open", kFileAssociationFailed},
+      {"uninstall list", HKEY_LOCAL_MACHINE, kUninstallRoot, kUninstallRecordFailed},
+      {"user choice: skipped", HKEY_CURRENT_USER, exts + "UserChoice", kInstallOk},
+  };
+  const std::string package = BuildTestPackage(SampleItems());
+  PackageModuleFile carrier(scratch_.path(), package);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_NO_FATAL_FAILURE(WriteEarlierEdition());
+    ASSERT_TRUE(CreateWriteProtectedKey(c.root, c.key));
+    const MachineSnapshot before({scratch_.path()});
+    callback_ = {};
+    prior_ = {};
+    folders_.clear();
+    files_.clear();
+    auto worker = MakeWorker(ModeInstall, carrier.module());
+    ASSERT_TRUE(RunToEnd(*worker));
+    EXPECT_EQ(callback_.calls, 1);
+    EXPECT_EQ(callback_.mode, ModeInstall);
+    EXPECT_EQ(callback_.resultCode, c.code);
+    EXPECT_EQ(IsRegistryStepFailure(callback_.resultCode), c.code != kInstallOk);
+    // Only a complete run writes the record and the log.
+    EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey), c.code == kInstallOk);
+    EXPECT_EQ(FileExists(windows_ + "\\VXinstall.log"), c.code == kInstallOk);
+    if (c.code == kInstallOk) {
+      EXPECT_EQ(Read(HKEY_CURRENT_USER, exts + "OpenWithList", "b"), Sz("vxlite.exe"));
+      EXPECT_EQ(Read(HKEY_CURRENT_USER, exts + "OpenWithProgids", kProjectTypeName), Dword(0));
+      EXPECT_EQ(Read(HKEY_CURRENT_USER, exts + "UserChoice", "Progid").type,
+                static_cast<DWORD>(REG_NONE));
+      DeleteFileA((windows_ + "\\VXinstall.log").c_str());  // written by a complete run only
+    }
+
+    auto rollback = MakeWorker(ModeRollback, nullptr);
+    ASSERT_TRUE(RunToEnd(*rollback));
+    const std::vector<std::string> left = MachineSnapshot({scratch_.path()}).Differences(before);
+    EXPECT_TRUE(left.empty()) << ::testing::PrintToString(left);
+    EXPECT_EQ(Read(HKEY_CLASSES_ROOT, ".vx5", ""), Sz("Vantorex Full Project"));
+    DeleteKeyTree(c.root, c.key);
+  }
+}
+
+TEST_F(InstallRegistryTest, RollbackOfACancelBeforeTheRegistryStepsTouchesNoKey) {
+  ASSERT_NO_FATAL_FAILURE(WriteEarlierEdition());
+  PackageModuleFile carrier(scratch_.path(), BuildTestPackage(SampleItems()));
+  const MachineSnapshot before({scratch_.path()});
+  auto worker = MakeWorker(ModeInstall, carrier.module());
+  worker->CheckPointObserver = [](TVXInstallThread& w, CheckPoint point, int32_t item) {
+    if (point == CheckPoint::AfterItem && item == 2) w.CancelRequested = true;
+  };
+  ASSERT_TRUE(RunToEnd(*worker));
+  ASSERT_TRUE(prior_.keys.empty());
+  auto rollback = MakeWorker(ModeRollback, nullptr);
+  ASSERT_TRUE(RunToEnd(*rollback));
+  const std::vector<std::string> left = MachineSnapshot({scratch_.path()}).Differences(before);
+  EXPECT_TRUE(left.empty()) << ::testing::PrintToString(left);
+  EXPECT_EQ(Read(HKEY_CLASSES_ROOT, ".vx5\\Shell\\Open\\Command", ""),
+            Sz("\"C:\\Full\\vantorex.exe\" \"%1\""));
+}
+
+TEST_F(InstallRegistryTest, RestoreKeyPutsBackValuesAndSubkeysAndLeavesUntouchedKeysAlone) {
+  ASSERT_NO_FATAL_FAILURE(WriteEarlierEdition());
+  const KeyState before = CaptureKey(HKEY_CLASSES_ROOT, ".vx5");
+  const KeyState missing = CaptureKey(HKEY_CLASSES_ROOT, "Applications\\vxlite.exe");
+  ASSERT_TRUE(before.existed);
+  ASSERT_FALSE(missing.existed);
+  auto worker = MakeWorker(ModeInstall, nullptr);
+  ASSERT_EQ(worker->WriteFileAssociation(), ERROR_SUCCESS);
+  ASSERT_TRUE(WriteRegistryString(kSettingsKeys[kSettingsKeySystem], "x", "y"));
+  RestoreKey(missing);
+  RestoreKey(before);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Applications\\vxlite.exe"));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "Applications"));
+  const KeyState after = CaptureKey(HKEY_CLASSES_ROOT, ".vx5");
+  EXPECT_EQ(after.values, before.values);
+  ASSERT_EQ(after.subkeys.size(), 2u);  // "Shell" and "ShellNew"; "DefaultIcon" is gone
+  EXPECT_EQ(Read(HKEY_CLASSES_ROOT, ".vx5\\Shell\\Open\\Command", ""),
+            Sz("\"C:\\Full\\vantorex.exe\" \"%1\""));
+  EXPECT_EQ(Read(HKEY_CLASSES_ROOT, ".vx5\\Shell\\Open", "").type, static_cast<DWORD>(REG_NONE));
 }
 
 TEST_F(InstallRegistryTest, UninstallStringNamesTheProgramWhereItReallyIs) {
@@ -314,6 +366,48 @@ TEST_F(InstallRegistryTest, UninstallStringIsQuotedWhenItsPathHoldsABlank) {
   ASSERT_EQ(worker->WriteUninstallRecord(), ERROR_SUCCESS);
   EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kUninstallKey, "UnInstallString"),
             Sz("\"" + folder + "\\uninstallvxlite.exe\""));
+}
+
+TEST_F(InstallRegistryTest, InstallLocationOfADriveRootKeepsItsBackslash) {
+  auto worker = MakeWorker(ModeInstall, nullptr);
+  worker->InstallFolder = "Y:";  // what "Y:\" becomes once its last backslash is gone
+  ASSERT_EQ(worker->WriteUninstallRecord(), ERROR_SUCCESS);
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), Sz("Y:\\"));
+}
+
+// A pending deletion at restart of the path the uninstall program is copied
+// to (left by an earlier uninstall) is cleared; every other entry stays.
+TEST_F(InstallRegistryTest, CopyOfTheUninstallProgramClearsItsPendingDeletion) {
+  const std::string ours = "\\??\\" + windows_ + "\\UNINSTALLVXLITE.EXE";
+  // A deletion, then a rename onto another file ("!": replacing it).
+  const std::string others = "\\??\\C:\\other.tmp\0\0\\??\\C:\\a\0!\\??\\C:\\b\0"s;
+  const struct {
+    const char* name;
+    std::string before;
+    Value after;
+  } cases[] = {
+      {"among others", ours + '\0' + '\0' + others, {REG_MULTI_SZ, others + '\0'}},
+      {"alone", ours + '\0' + '\0', {REG_NONE, ""}},
+      {"only others", others, {REG_MULTI_SZ, others + '\0'}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RemoveTree(installDir_);
+    ASSERT_TRUE(CreateDirectoryA(installDir_.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(installDir_ + "\\UninstallVXLite.exe", "uninstaller"));
+    RegKey key;
+    ASSERT_EQ(CreateRegistryKey(HKEY_LOCAL_MACHINE, kSessionManagerKey, KEY_ALL_ACCESS, key),
+              ERROR_SUCCESS);
+    const std::string data = c.before + '\0';
+    ASSERT_EQ(RegSetValueExA(key.get(), kPendingRenamesValue, 0, REG_MULTI_SZ,
+                             reinterpret_cast<const BYTE*>(data.data()),
+                             static_cast<DWORD>(data.size())),
+              ERROR_SUCCESS);
+    auto worker = MakeWorker(ModeInstall, nullptr);
+    ASSERT_EQ(worker->WriteUninstallRecord(), ERROR_SUCCESS);
+    EXPECT_TRUE(FileExists(windows_ + "\\uninstallvxlite.exe"));
+    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue), c.after);
+  }
 }
 
 TEST_F(InstallRegistryTest, LogOverALongerLogKeepsItsHigherEntries) {

@@ -83,9 +83,11 @@ TEST_F(InstallWorkerTest, CompleteRunPostsEveryStepAndWritesFilesWithTheirDates)
   EXPECT_FALSE(FileExists(worker->TempPackageFile));
   EXPECT_TRUE(PackageCopies().empty());
 
-  // Folders created, in order; "\Projects\Compiled" only as a parent.
+  // Folders created, in order, "\Projects\Compiled" (made only as a parent)
+  // included, so that a rollback or an uninstall removes it too.
   EXPECT_EQ(folders_, (std::vector<std::string>{installDir_, installDir_ + "\\Skins",
                                                  installDir_ + "\\Projects",
+                                                 installDir_ + "\\Projects\\Compiled",
                                                  installDir_ + "\\Projects\\Compiled\\demo",
                                                  installDir_ + "\\SampleContent"}));
   std::vector<std::string> expectedFiles;
@@ -531,9 +533,9 @@ TEST_F(InstallWorkerTest, RollbackAfterACancelMidCopyRemovesWhatTheRunCreated) {
   for (const std::string& file : files_) EXPECT_FALSE(FileExists(file)) << file;
   EXPECT_FALSE(FolderExists(installDir_ + "\\Skins"));
   EXPECT_FALSE(FolderExists(installDir_ + "\\Projects\\Compiled\\demo"));
-  // Created only as a parent: kept, and with it "\Projects", no longer empty.
-  EXPECT_TRUE(FolderExists(installDir_ + "\\Projects\\Compiled"));
-  EXPECT_TRUE(FolderExists(installDir_ + "\\Projects"));
+  // Created only as a parent, and listed: removed as well.
+  EXPECT_FALSE(FolderExists(installDir_ + "\\Projects\\Compiled"));
+  EXPECT_FALSE(FolderExists(installDir_ + "\\Projects"));
   // The install folder existed before and holds the user's file.
   EXPECT_TRUE(FileExists(installDir_ + "\\notes.txt"));
 }
@@ -636,9 +638,38 @@ TEST_F(InstallWorkerTest, AWorkerMadeWhereADestroyedOneLivedGetsItsOwnCallback) 
   delete next;
 }
 
+TEST_F(InstallWorkerTest, ItemWithAnUnsafePathEndsTheUnpackWithTheWriteError) {
+  const std::string outside = scratch_ / "outside";
+  const std::string unsafe[] = {
+      "\\..\\outside, x.txt, 99, 1, 0|",  "\\, ..\\outside.txt, 99, 1, 0|",
+      "Sub, x.txt, 99, 1, 0|",            "\\, CON, 99, 1, 0|",
+      "\\, a*.txt, 99, 1, 0|",            "\\, C:x.txt, 99, 1, 0|",
+      "\\, a.txt:stream, 99, 1, 0|",
+  };
+  for (const std::string& line : unsafe) {
+    SCOPED_TRACE(line);
+    RemoveTree(installDir_);
+    DrainMessages();
+    folders_.clear();
+    files_.clear();
+    const std::string package = temp_ + "\\case.pck";
+    ASSERT_TRUE(WriteFileBytes(package, RawTestPackage("ab", {"\\, a.txt, 99, 1, 0|",
+                                                              "\\, b.txt, 100, 1, 0|", line})));
+    auto worker = MakeWorker(ModeInstall, nullptr);
+    EXPECT_EQ(worker->UnpackPackage(package, installDir_), UnpackOutcome::Failed);
+    EXPECT_EQ(worker->ResultCode, kUnpackCannotWrite);
+    PumpFor(50);
+    EXPECT_EQ(Only(WM_INST_ERROR), (std::vector<Posted>{Error(kUnpackCannotWrite, 2)}));
+    EXPECT_EQ(Only(WM_INST_PROGRESS).size(), 2u);
+    EXPECT_EQ(files_, (std::vector<std::string>{installDir_ + "\\a.txt", installDir_ + "\\b.txt"}));
+    EXPECT_FALSE(FolderExists(outside));
+    EXPECT_FALSE(FileExists(scratch_ / "outside.txt"));
+  }
+}
+
 // ------------------------------------------------------------ helpers of the steps
 
-TEST(ParseItemLines, KeepsValidRecordsOnly) {
+TEST(ParseItemLines, KeepsValidRecordsAndThoseWithUnsafePaths) {
   const std::vector<std::string> lines = {
       "\\, a.txt, 99, 10, 617693891|",
       "\\Skins ,b.skn,109,5,0| trailing | more",
@@ -649,7 +680,10 @@ TEST(ParseItemLines, KeepsValidRecordsOnly) {
   };
   std::vector<TPackItem> records;
   TVXInstallThread::ParseItemLines(lines, records);
-  ASSERT_EQ(records.size(), 2u);
+  // The unsafe one is kept, marked, for the unpack step to refuse.
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[2].Folder, "\\..\\x");
+  EXPECT_EQ(records[2].Status, kItemInvalid);
   EXPECT_EQ(records[0].Folder, "\\");
   EXPECT_EQ(records[0].FileName, "a.txt");
   EXPECT_EQ(records[0].Offset, 99);

@@ -1,13 +1,17 @@
 #include "worker_fixtures.h"
 
-#include "common/handles.h"
-#include "common/product.h"
+#include <sddl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <ostream>
 
 #include "common/files.h"
+#include "common/handles.h"
+#include "common/product.h"
 #include "install/package.h"
+#include "install/prior_state.h"
+#include "common/registry.h"
 
 namespace vx::test {
 
@@ -244,6 +248,7 @@ std::unique_ptr<TVXInstallThread> WorkerTest::MakeWorker(int32_t mode, HMODULE m
   worker->PackageModule = module;
   worker->WindowsFolder = windows_;
   worker->QueryWindowsFolder = &TestWindowsFolder;
+  worker->Prior = &prior_;
   worker->OnTerminate = [this](TVXInstallThread& w) {
     ++callback_.calls;
     callback_.threadId = GetCurrentThreadId();
@@ -269,6 +274,125 @@ std::vector<Posted> WorkerTest::Only(UINT message) const {
     if (posted.message == message) kept.push_back(posted);
   }
   return kept;
+}
+
+// Creates a key that can be read and deleted but not opened for writing, as
+// Windows protects a user's "UserChoice" key.
+bool CreateWriteProtectedKey(HKEY root, const std::string& key) {
+  RegKey created;
+  if (CreateRegistryKey(root, key, KEY_ALL_ACCESS, created) != ERROR_SUCCESS) return false;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  // Deny setting values and creating subkeys to everyone; allow the rest.
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;0x6;;;WD)(A;;KA;;;WD)",
+                                                            SDDL_REVISION_1, &descriptor,
+                                                            nullptr)) {
+    return false;
+  }
+  LONG rc = RegSetKeySecurity(created.get(), DACL_SECURITY_INFORMATION, descriptor);
+  LocalFree(descriptor);
+  RegKey probe;
+  return rc == ERROR_SUCCESS &&
+         OpenRegistryKey(root, key, KEY_ALL_ACCESS, probe) == ERROR_ACCESS_DENIED;
+}
+
+
+namespace {
+
+const HKEY kSnapshotRoots[] = {HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT, HKEY_CURRENT_USER};
+const char* RootName(HKEY root) {
+  return root == HKEY_LOCAL_MACHINE ? "HKLM" : root == HKEY_CLASSES_ROOT ? "HKCR" : "HKCU";
+}
+
+void ListFolder(const std::string& folder, std::vector<std::pair<std::string, std::string>>& out) {
+  WIN32_FIND_DATAA found{};
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    const std::string path = folder + "\\" + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      out.emplace_back(path + "\\", std::string());
+      ListFolder(path, out);
+    } else {
+      std::string bytes;
+      if (!ReadFileBytes(path, bytes)) bytes = "<unreadable>";
+      out.emplace_back(path, std::move(bytes));
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+void CompareKeys(const KeyState& before, const KeyState& now, std::vector<std::string>& out) {
+  const std::string where = std::string(RootName(now.root)) + "\\" + now.path;
+  if (before.existed != now.existed) {
+    out.push_back(where + (now.existed ? ": key added" : ": key gone"));
+    return;
+  }
+  for (const auto& value : before.values) {
+    auto same = std::find_if(now.values.begin(), now.values.end(),
+                             [&](const auto& v) { return v.name == value.name; });
+    if (same == now.values.end()) {
+      out.push_back(where + ": value gone: \"" + value.name + "\"");
+    } else if (!(*same == value)) {
+      out.push_back(where + ": value changed: \"" + value.name + "\"");
+    }
+  }
+  for (const auto& value : now.values) {
+    if (std::none_of(before.values.begin(), before.values.end(),
+                     [&](const auto& v) { return v.name == value.name; })) {
+      out.push_back(where + ": value added: \"" + value.name + "\"");
+    }
+  }
+  for (const auto& subkey : before.subkeys) {
+    auto same = std::find_if(now.subkeys.begin(), now.subkeys.end(),
+                             [&](const KeyState& k) { return k.path == subkey.path; });
+    if (same == now.subkeys.end()) {
+      out.push_back(std::string(RootName(now.root)) + "\\" + subkey.path + ": key gone");
+    } else {
+      CompareKeys(subkey, *same, out);
+    }
+  }
+  for (const auto& subkey : now.subkeys) {
+    if (std::none_of(before.subkeys.begin(), before.subkeys.end(),
+                     [&](const KeyState& k) { return k.path == subkey.path; })) {
+      out.push_back(std::string(RootName(now.root)) + "\\" + subkey.path + ": key added");
+    }
+  }
+}
+
+}  // namespace
+
+MachineSnapshot::MachineSnapshot(std::vector<std::string> folders) : folders_(std::move(folders)) {
+  for (HKEY root : kSnapshotRoots) keys_.push_back(CaptureKey(root, ""));
+  for (const std::string& folder : folders_) {
+    if (FolderExists(folder)) files_.emplace_back(folder + "\\", std::string());
+    ListFolder(folder, files_);
+  }
+  std::sort(files_.begin(), files_.end());
+}
+
+std::vector<std::string> MachineSnapshot::Differences(const MachineSnapshot& before) const {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < keys_.size() && i < before.keys_.size(); ++i) {
+    CompareKeys(before.keys_[i], keys_[i], out);
+  }
+  for (const auto& [path, bytes] : before.files_) {
+    auto now = std::lower_bound(files_.begin(), files_.end(), std::make_pair(path, std::string()),
+                                [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (now == files_.end() || now->first != path) {
+      out.push_back(path + ": gone");
+    } else if (now->second != bytes) {
+      out.push_back(path + ": changed");
+    }
+  }
+  for (const auto& [path, bytes] : files_) {
+    if (std::none_of(before.files_.begin(), before.files_.end(),
+                     [&](const auto& entry) { return entry.first == path; })) {
+      out.push_back(path + ": added");
+    }
+  }
+  return out;
 }
 
 }  // namespace vx::test

@@ -169,6 +169,7 @@ class WorkerTest : public RegistryAndFilesTest {
   std::string installDir_;    // scratch\VantorexLite (not created)
   std::vector<std::string> folders_;
   std::vector<std::string> files_;
+  PriorState prior_;          // what the workers made here record and restore
   CallbackRecord callback_;
   std::unique_ptr<MessageSink> sink_;
 
@@ -176,6 +177,25 @@ class WorkerTest : public RegistryAndFilesTest {
   std::optional<InstallScratch> install_;
 };
 
+// Creates a key that can be read and deleted but not opened for writing, as
+// Windows protects a user's "UserChoice" key; false when that did not work.
+bool CreateWriteProtectedKey(HKEY root, const std::string& key);
+
+// What an install can change, taken before and compared after: the whole
+// (redirected) HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT and HKEY_CURRENT_USER,
+// key by key and value by value, and every file and folder under the given
+// folders, with their bytes.
+class MachineSnapshot {
+ public:
+  explicit MachineSnapshot(std::vector<std::string> folders);
+  // One line per difference from `before`; empty when the two are the same.
+  std::vector<std::string> Differences(const MachineSnapshot& before) const;
+
+ private:
+  std::vector<std::string> folders_;
+  std::vector<KeyState> keys_;
+  std::vector<std::pair<std::string, std::string>> files_;  // path (folders end in '\'), bytes
+};
 // The Windows folder the current WorkerTest gives its workers' install log.
 std::string TestWindowsFolder();
 

@@ -128,6 +128,29 @@ TEST_F(UninstallTest, PartialLogRemovesWhatItNamesAndReportsTheRest) {
   EXPECT_FALSE(Exists(layout_.LogPath()));
 }
 
+TEST_F(UninstallTest, WithoutARecordedFolderNothingOutsideTheLoggedFoldersGoes) {
+  ASSERT_TRUE(layout_.Create());
+  {
+    RegKey record;
+    ASSERT_EQ(OpenRegistryKey(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_SET_VALUE, record),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteValueA(record.get(), "InstallLocation"), ERROR_SUCCESS);
+  }
+  // A logged file outside every folder the log lists as made by the install.
+  const std::string outside = scratch_ / "outside.txt";
+  ASSERT_TRUE(WriteFileBytes(outside, "not the product's"));
+  const char* log = layout_.LogPath().c_str();
+  const size_t files = layout_.LoggedFiles().size();
+  ASSERT_TRUE(WritePrivateProfileStringA("Document", "Files", std::to_string(files).c_str(), log));
+  ASSERT_TRUE(WritePrivateProfileStringA("Files", ("Id_" + std::to_string(files)).c_str(),
+                                         outside.c_str(), log));
+
+  EXPECT_EQ(RunSilently(layout_.UninstallProgram()), static_cast<DWORD>(kUninstallExitIncomplete));
+  EXPECT_TRUE(FileExists(outside));
+  EXPECT_TRUE(layout_.LoggedFilesGone());  // all inside the logged install folder
+  EXPECT_TRUE(layout_.RegistryGone());
+}
+
 TEST_F(UninstallTest, MissingLogLeavesTheFilesAndSaysSo) {
   ASSERT_TRUE(layout_.Create());
   ASSERT_TRUE(DeleteFileA(layout_.LogPath().c_str()));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/files.h"
+#include "install/package.h"
 #include "fixtures.h"
 #include "wizard/folder_check.h"
 #include "wizard_test_support.h"
@@ -49,6 +50,10 @@ const DecisionCase kDecisions[] = {
   {"NotCreatable",     "D:\\Apps\\VantorexLite",       DRIVE_FIXED,       kPlenty, false, false, "Folder \"D:\\Apps\\VantorexLite\" cannot be created"},
   {"FirstFailureWins", "D:\\Apps",                     DRIVE_CDROM,       {true, 0, 0}, false, false, "The drive is a CD-ROM drive."},
   {"DriveRoot",        "C:\\",                         DRIVE_FIXED,       kPlenty, true,  true,  ""},
+  // Above 32 MB, what the install takes on that drive is needed.
+  {"InstallTakesMore", "D:\\Apps",                     DRIVE_FIXED,       {true, 34 * kMB, 0, 34 * kMB + 1}, true, false, "Not enough free disk space on drive \"D:\\\". Available space=34 MB"},
+  {"InstallFitsExactly", "D:\\Apps",                   DRIVE_FIXED,       {true, 34 * kMB, 0, 34 * kMB}, true, true, ""},
+  {"SmallInstallStill33MB", "D:\\Apps",                DRIVE_FIXED,       {true, 32 * kMB, 0, 1 * kMB}, true, false, "Not enough free disk space on drive \"D:\\\". Available space=32 MB"},
 };
 // clang-format on
 
@@ -66,6 +71,42 @@ TEST_P(FolderDecision, GivesTheFirstFailedCheckAndItsReason) {
 
 INSTANTIATE_TEST_SUITE_P(Table, FolderDecision, ::testing::ValuesIn(kDecisions),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FolderCheckParts, LongestItemPathMustFitWhatTheSetupCanWrite) {
+  // The folder as handed on has no trailing backslash: 3 + 200 characters.
+  const std::string folder = "D:\\" + std::string(200, 'a') + "\\";
+  const size_t folderLength = 203;
+  std::string reason;
+  EXPECT_TRUE(DecideInstallFolder(folder, DRIVE_FIXED, kPlenty, true, reason,
+                                  kLongestWritablePath - folderLength));
+  EXPECT_FALSE(DecideInstallFolder(folder, DRIVE_FIXED, kPlenty, true, reason,
+                                   kLongestWritablePath - folderLength + 1));
+  EXPECT_EQ(reason, "The folder name is too long: a file of the product would get a path of 260 "
+                    "characters, longer than the 259 Windows allows.");
+}
+
+TEST(FolderCheckParts, BytesNeededRoundsToClustersAndCountsThePackageOnTheSameDrive) {
+  InstallFootprint footprint;
+  footprint.itemBytes = {0, 1, 4096, 4097};
+  footprint.packageBytes = 10000;
+  EXPECT_EQ(BytesNeeded(footprint, 4096, false), 0u + 4096 + 4096 + 8192);
+  EXPECT_EQ(BytesNeeded(footprint, 4096, true), 16384u + 12288);
+  EXPECT_EQ(BytesNeeded(footprint, 512, false), 0u + 512 + 4096 + 4608);
+}
+
+TEST(FolderCheckParts, FootprintReadsSizesAndTheLongestPathFromThePackage) {
+  std::string package;
+  ASSERT_EQ(BuildPackageBytes({{"\\", "vxlite.exe", 0, "", std::string(5000, 'x')},
+                               {"\\Projects\\Compiled", "demo.jar", 0, "", "jar"}},
+                              "VXID_00001_0000000001", package)
+                .Code,
+            kBuildOk);
+  const InstallFootprint footprint = FootprintOfPackage(package);
+  EXPECT_EQ(footprint.itemBytes, (std::vector<uint64_t>{5000, 3}));
+  EXPECT_EQ(footprint.packageBytes, package.size());
+  EXPECT_EQ(footprint.longestItemPath, std::string("\\Projects\\Compiled\\demo.jar").size());
+  EXPECT_TRUE(FootprintOfPackage("not a package").itemBytes.empty());
+}
 
 TEST(FolderCheckParts, DriveRootIsTheTextBeforeTheFirstBackslash) {
   EXPECT_EQ(DriveRootOf("D:\\Apps\\VantorexLite"), "D:\\");
@@ -123,6 +164,31 @@ TEST_F(RealFolderCheck, NewNestedFolderLeavesTheLevelsAboveTheLast) {
   EXPECT_TRUE(CheckInstallFolder(folder, reason)) << reason;
   EXPECT_TRUE(FolderExists(scratch_ / "A\\B"));
   EXPECT_FALSE(FolderExists(folder));
+}
+
+TEST_F(RealFolderCheck, InstallLargerThanTheFreeSpaceIsRefusedAndNothingIsMade) {
+  const std::string folder = scratch_ / "Big\\VantorexLite";
+  InstallFootprint footprint;
+  footprint.itemBytes = {1ULL << 62};  // no drive has that much free
+  footprint.longestItemPath = 11;
+  std::string reason;
+  EXPECT_FALSE(CheckInstallFolder(folder, reason, footprint));
+  EXPECT_EQ(reason.rfind("Not enough free disk space on drive \"C:\\\". Available space=", 0), 0u)
+      << reason;
+  EXPECT_FALSE(FolderExists(scratch_ / "Big"));
+  footprint.itemBytes = {1000};
+  EXPECT_TRUE(CheckInstallFolder(folder, reason, footprint)) << reason;
+}
+
+TEST_F(RealFolderCheck, FolderTooLongForTheItemsIsRefusedAndNothingIsMade) {
+  const std::string folder = scratch_ / std::string(90, 'L') + "\\" + std::string(90, 'M');
+  InstallFootprint footprint;
+  footprint.itemBytes = {10};
+  footprint.longestItemPath = 260 - folder.size();  // the folder alone would fit
+  std::string reason;
+  EXPECT_FALSE(CheckInstallFolder(folder, reason, footprint));
+  EXPECT_EQ(reason.rfind("The folder name is too long", 0), 0u) << reason;
+  EXPECT_FALSE(FolderExists(scratch_ / std::string(90, 'L')));
 }
 
 TEST_F(RealFolderCheck, DriveRootPasses) {

@@ -94,6 +94,10 @@ class WizardInstall : public test::WizardTest {
     desktop_ = SpecialFolderOr(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOP);
     userQuickLaunch_ = GetSpecialFolder(CSIDL_APPDATA) + kQuickLaunchSubpath;
     commonQuickLaunch_ = GetSpecialFolder(CSIDL_COMMON_APPDATA) + kQuickLaunchSubpath;
+    // Wine's shell notes "ProgramFilesDir" in the (redirected) machine key at
+    // its first look-up; done here, so that a picture of the machine taken
+    // before an install shows it already.
+    GetSpecialFolder(CSIDL_PROGRAM_FILES);
   }
 
   void TearDown() override {
@@ -418,10 +422,11 @@ TEST_F(WizardCancel, YesStopsTheCopyRollsBackAndFinishesWithoutTheProduct) {
   EXPECT_TRUE(script_.opened.empty());
 }
 
-TEST_F(WizardInstall, UnpackFailureShowsTheErrorAndStaysOnTheProgressPage) {
+TEST_F(WizardInstall, UnpackFailureShowsTheErrorAndExitUndoesTheCopyBeforeClosing) {
   // A folder where an item's file goes: the file cannot be written. (A
   // read-only file would not do under Wine run as root, which writes it.)
   ASSERT_TRUE(CreateFolderPath(installDir_ + "\\UninstallVXLite.exe").value_or(false));
+  const test::MachineSnapshot before({installDir_, windows_});
   script_.answers = {IDOK};
   ASSERT_NO_FATAL_FAILURE(StartInstall(test::SampleItems()));
   ASSERT_TRUE(PumpUntil([&] { return !SeenOf(WM_INST_ERROR).empty(); }));
@@ -435,12 +440,100 @@ TEST_F(WizardInstall, UnpackFailureShowsTheErrorAndStaysOnTheProgressPage) {
   EXPECT_EQ(wizard_->State(), kStateFailed);
   EXPECT_EQ(wizard_->PageIndex(), 3);
   EXPECT_TRUE(wizard_->Worker()->IsHalted());
-  // "E&xit" closes without a question.
+  ASSERT_TRUE(FileExists(installDir_ + "\\vxlite.exe"));
+  // "E&xit" asks nothing: the rollback removes what the halted run copied,
+  // then the window closes.
   EXPECT_EQ(WindowText(Ctrl(*wizard_, Ctl::btnCancel)), "E&xit");
+  Click(Ctrl(*wizard_, Ctl::btnCancel));
+  ASSERT_TRUE(PumpUntil([&] { return !wizard_->IsOpen(); }));
+  EXPECT_EQ(script_.boxes.size(), 1u);
+  const std::vector<std::string> left = test::MachineSnapshot({installDir_, windows_}).Differences(before);
+  EXPECT_TRUE(left.empty()) << ::testing::PrintToString(left);
+}
+
+TEST_F(WizardInstall, ClosingInTheErrorStateUndoesTheCopyToo) {
+  script_.answers = {IDOK};
+  // Item 3 ("\Skins\blue.skn") cannot be written: its name is a folder.
+  ASSERT_TRUE(CreateFolderPath(installDir_ + "\\Skins\\blue.skn").value_or(false));
+  const test::MachineSnapshot before({installDir_, windows_});
+  ASSERT_NO_FATAL_FAILURE(StartInstall(test::SampleItems()));
+  ASSERT_TRUE(PumpUntil([&] { return wizard_->State() == kStateFailed; }));
+  ASSERT_TRUE(FileExists(installDir_ + "\\UninstallVXLite.exe"));
+  SendMessageA(wizard_->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(wizard_->State(), kStateUndoing);
+  SendMessageA(wizard_->Handle(), WM_CLOSE, 0, 0);  // nothing while it runs
+  ASSERT_TRUE(PumpUntil([&] { return !wizard_->IsOpen(); }));
+  EXPECT_EQ(script_.boxes.size(), 1u);
+  const std::vector<std::string> left = test::MachineSnapshot({installDir_, windows_}).Differences(before);
+  EXPECT_TRUE(left.empty()) << ::testing::PrintToString(left);
+}
+
+TEST_F(WizardInstall, RefusedRegistryStepShowsItsCodeAndUndoesTheInstall) {
+  ASSERT_TRUE(test::CreateWriteProtectedKey(HKEY_CLASSES_ROOT, ".vx5\\Shell\\Open"));
+  const test::MachineSnapshot before({installDir_, windows_});
+  ASSERT_NO_FATAL_FAILURE(StartInstall(test::SampleItems()));
+  ASSERT_TRUE(PumpUntil([&] { return wizard_->PageIndex() == 4; }));
+  test::PumpFor(200);
+  EXPECT_EQ(WindowText(Ctrl(*wizard_, Ctl::lblFinal)),
+            "Setup has finished installing Vantorex Lite on your computer. (err.code=-371)");
+  EXPECT_EQ(wizard_->State(), kStateEnded);
+  EXPECT_FALSE(SeenStep(kStepCreatingShortcuts));
+  for (const std::string& link : Links()) EXPECT_FALSE(FileExists(link)) << link;
+  EXPECT_FALSE(Visible(Ctrl(*wizard_, Ctl::cboxStart)));
+  const std::vector<std::string> left = test::MachineSnapshot({installDir_, windows_}).Differences(before);
+  EXPECT_TRUE(left.empty()) << ::testing::PrintToString(left);
+  // "&Finish" closes; nothing is started.
   Click(Ctrl(*wizard_, Ctl::btnCancel));
   test::Pump(*wizard_);
   EXPECT_FALSE(wizard_->IsOpen());
-  EXPECT_EQ(script_.boxes.size(), 1u);
+  EXPECT_TRUE(script_.opened.empty());
+}
+
+TEST_F(WizardInstall, EscOnTheFinishPageClosesWithoutStartingTheProduct) {
+  ASSERT_NO_FATAL_FAILURE(StartInstall(test::SampleItems()));
+  ASSERT_TRUE(PumpUntil([&] { return SeenStep(kStepShortcutsDone); }));
+  ASSERT_EQ(wizard_->PageIndex(), 4);
+  ASSERT_TRUE(Visible(Ctrl(*wizard_, Ctl::cboxStart)));
+  ASSERT_EQ(SendMessageA(Ctrl(*wizard_, Ctl::cboxStart), BM_GETCHECK, 0, 0), BST_CHECKED);
+  PostMessageA(Ctrl(*wizard_, Ctl::btnCancel), WM_KEYDOWN, VK_ESCAPE, 0);
+  test::Pump(*wizard_);
+  EXPECT_FALSE(wizard_->IsOpen());
+  EXPECT_TRUE(script_.opened.empty());
+  EXPECT_TRUE(script_.boxes.empty());
+}
+
+TEST_F(WizardInstall, ExitAnsweredAfterTheRunEndedShowsTheTrueOutcome) {
+  ASSERT_NO_FATAL_FAILURE(StartInstall(test::SampleItems()));
+  // Up to the worker's end: its completion is handed over and the report
+  // that leads to page 5 is queued, not yet handled.
+  bool ended = false;
+  const ULONGLONG deadline = GetTickCount64() + 60000;
+  while (!ended && GetTickCount64() < deadline) {
+    MSG message;
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+      continue;
+    }
+    if (!wizard_->TranslateKeys(message)) DispatchMessageA(&message);
+    ended = message.message == WM_INST_ENDED;
+  }
+  ASSERT_TRUE(ended);
+  ASSERT_EQ(wizard_->State(), kStepUpdatingRegistry);
+  // The question's own loop handles the report; then the user says "Yes".
+  script_.whileOpen = [this](const std::string& text) {
+    if (text == text::kAbortQuestion) test::Pump(*wizard_);
+  };
+  script_.answers = {IDYES};
+  Click(Ctrl(*wizard_, Ctl::btnCancel));
+  ASSERT_EQ(script_.boxes.size(), 1u) << "no word of a cancel";
+  test::PumpFor(200);
+  EXPECT_EQ(wizard_->State(), kStateFinished);
+  EXPECT_EQ(wizard_->PageIndex(), 4);
+  EXPECT_EQ(wizard_->Worker()->Mode.load(), ModeInstall);
+  EXPECT_EQ(WindowText(Ctrl(*wizard_, Ctl::lblFinal)),
+            "Setup has finished installing Vantorex Lite on your computer");
+  EXPECT_TRUE(FileExists(installDir_ + "\\vxlite.exe"));
+  EXPECT_TRUE(FileExists(Links()[0]));
 }
 
 TEST_F(WizardInstall, SuccessWithoutTheProductExecutableMakesNoShortcuts) {
