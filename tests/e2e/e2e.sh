@@ -35,7 +35,8 @@ case ${1:-} in
         cdrom)
           mkdir -p "$work/cdrom"
           ln -sfn "$work/cdrom" "$WINEPREFIX/dosdevices/$letter:"
-          wine reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d cdrom /f \
+          # Wine reads its drive types from the 64-bit view.
+          wine reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d cdrom /f /reg:64 \
             >/dev/null 2>&1 </dev/null
           wineserver -k || true ;;
         nodrive)
