@@ -225,6 +225,7 @@ void FullInstall(const std::string& exe, const Arguments& arguments) {
               !setup.Shows(text::kJdkRequirement),
           "the NOTE should name the wireless toolkit only");
   RequireInstalled(folder, payload);
+  Note("installed into " + folder);
   RequireString(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeySystem], kSettingJavaHome, jdkHome);
   RequireString(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeySystem], kSettingJavaVersion,
                 "1.6.0_20");

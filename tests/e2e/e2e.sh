@@ -3,7 +3,9 @@
 # template prefix (the shell folders, drive letters and registry of a prefix
 # are shared by everything run in it).
 #
-#   e2e.sh template <prefix>      makes the stopped template prefix
+#   e2e.sh template <prefix> [win64|win32]
+#       makes the stopped template prefix: a 64-bit Windows (the default) or
+#       a 32-bit one
 #   e2e.sh scenario <template> <work> <driver.exe> <setup.exe> <name> [args]
 #       copies the template to <work>/prefix, prepares the drive letters the
 #       arguments name ("r=cdrom": a CD-ROM drive, "q=nodrive": no drive) and
@@ -17,6 +19,7 @@ case ${1:-} in
   template)
     export VX_WINEPREFIX=$2
     source "$ROOT/scripts/wine-env"
+    export WINEARCH=${3:-win64}
     vx_make_prefix null
     echo "template prefix ready"
     ;;
@@ -28,6 +31,8 @@ case ${1:-} in
     cp -a "$template" "$work/prefix"
     export VX_WINEPREFIX=$work/prefix
     source "$ROOT/scripts/wine-env"
+    # Wine refuses a prefix of the other kind than WINEARCH names.
+    ! grep -qx '#arch=win32' "$WINEPREFIX/system.reg" || export WINEARCH=win32
     # Drive letters are read when the server starts: set them up first.
     for arg in "$@"; do
       letter=${arg%%=*}
@@ -35,7 +40,8 @@ case ${1:-} in
         cdrom)
           mkdir -p "$work/cdrom"
           ln -sfn "$work/cdrom" "$WINEPREFIX/dosdevices/$letter:"
-          wine reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d cdrom /f \
+          # Wine reads its drive types from the 64-bit view.
+          wine reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d cdrom /f /reg:64 \
             >/dev/null 2>&1 </dev/null
           wineserver -k || true ;;
         nodrive)

@@ -38,43 +38,52 @@ std::string TextOf(HWND window) {
   return std::string(text, copied);
 }
 
+namespace {
+
+// Enumeration callbacks are named functions: a lambda does not convert to
+// the __stdcall pointer the 32-bit build's WNDENUMPROC is.
+struct TopWindowSearch {
+  DWORD processId;
+  const char* className;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopWindow(HWND window, LPARAM data) {
+  auto& search = *reinterpret_cast<TopWindowSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search.processId && IsWindowVisible(window) &&
+      ClassOf(window) == search.className) {
+    search.found.push_back(window);
+  }
+  return TRUE;
+}
+
+struct ChildSearch {
+  const std::function<bool(HWND)>& matches;
+  HWND found;
+};
+
+BOOL CALLBACK FindShownChild(HWND child, LPARAM data) {
+  auto& search = *reinterpret_cast<ChildSearch*>(data);
+  if (IsWindowVisible(child) && search.matches(child)) {
+    search.found = child;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
 std::vector<HWND> TopWindowsOf(DWORD processId, const char* className) {
-  struct Search {
-    DWORD processId;
-    const char* className;
-    std::vector<HWND> found;
-  } search{processId, className, {}};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto& search = *reinterpret_cast<Search*>(data);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == search.processId && IsWindowVisible(window) &&
-            ClassOf(window) == search.className) {
-          search.found.push_back(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  TopWindowSearch search{processId, className, {}};
+  EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
 HWND ShownChild(HWND parent, const std::function<bool(HWND)>& matches) {
-  struct Search {
-    const std::function<bool(HWND)>& matches;
-    HWND found;
-  } search{matches, nullptr};
-  EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM data) -> BOOL {
-        auto& search = *reinterpret_cast<Search*>(data);
-        if (IsWindowVisible(child) && search.matches(child)) {
-          search.found = child;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  ChildSearch search{matches, nullptr};
+  EnumChildWindows(parent, FindShownChild, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 

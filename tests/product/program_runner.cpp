@@ -102,12 +102,6 @@ std::string WindowText(HWND window) {
   return text;
 }
 
-bool WindowsUnderWow64Wine() {
-  BOOL wow64 = FALSE;
-  return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr &&
-         IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
-
 std::string AnswerMessageBox(DWORD processId, int button, DWORD timeoutMs) {
   HWND box = WaitForWindow("#32770", processId, timeoutMs);
   // The box may be found while it is still being set up: it shows itself

@@ -39,11 +39,6 @@ HWND WaitForWindow(const char* className, DWORD processId, DWORD timeoutMs);
 // processes), in Windows-1252.
 std::string WindowText(HWND window);
 
-// True for a 32-bit program in Wine's WoW64 mode, where edit controls that
-// change their text crash inside Wine's 32-bit gdi32 (ScriptStringAnalyse,
-// page fault reading address 0x68). The setup wizard's window does that.
-bool WindowsUnderWow64Wine();
-
 // Waits for a message box of the process, returns its text and clicks the
 // button (IDYES, IDNO, IDOK). Empty text when no box came.
 std::string AnswerMessageBox(DWORD processId, int button, DWORD timeoutMs);

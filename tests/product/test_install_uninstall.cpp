@@ -30,10 +30,7 @@ std::string BuiltBytes(const char* name) {
 }
 
 // What the wizard finds at start: a new wizard window asks the registry.
-// Where its window cannot be made (see WindowsUnderWow64Wine), the answer is
-// the record's key opened for reading, which is what the wizard asks.
 bool WizardSeesProductInstalled() {
-  if (WindowsUnderWow64Wine()) return KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey);
   std::unique_ptr<TfrmInstVXLite> wizard = TfrmInstVXLite::Create(WizardOptions{});
   EXPECT_TRUE(wizard);
   return wizard && wizard->Installed();

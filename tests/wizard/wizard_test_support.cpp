@@ -115,18 +115,8 @@ std::string ToolTipText(HWND wizard, HWND control) {
 
 void Click(HWND button) { SendMessageA(button, BM_CLICK, 0, 0); }
 
-std::string WindowTestsUnavailable() {
-  BOOL wow64 = FALSE;
-  if (RunningUnderWine() && IsWow64Process(GetCurrentProcess(), &wow64) && wow64) {
-    return "Wine's WoW64 mode: 32-bit edit controls crash in gdi32 (ScriptStringAnalyse)";
-  }
-  return std::string();
-}
-
 void WizardTest::SetUp() {
   RegistryAndFilesTest::SetUp();
-  const std::string unavailable = WindowTestsUnavailable();
-  if (!unavailable.empty()) GTEST_SKIP() << unavailable;
 }
 
 std::unique_ptr<TfrmInstVXLite> WizardTest::MakeWizard(HMODULE resources, HWND otherSetup) {

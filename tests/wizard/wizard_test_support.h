@@ -63,14 +63,6 @@ std::string ToolTipText(HWND wizard, HWND control);
 // Presses a push button or check box as a mouse click does (BM_CLICK).
 void Click(HWND button);
 
-// Why the window tests do not run here, or empty when they do. Wine 8 runs
-// 32-bit programs in its experimental WoW64 mode, where any edit control
-// crashes inside the 32-bit gdi32.dll (ScriptStringAnalyse, page fault
-// reading address 0x68) as soon as it gets a text: a bare 32-bit program that
-// creates an EDIT window and sets its text crashes the same way, with any
-// font. The same tests pass on the 64-bit build.
-std::string WindowTestsUnavailable();
-
 // Fixture: redirected registry, a scratch folder and a scripted wizard.
 class WizardTest : public RegistryAndFilesTest {
  protected:
