@@ -122,7 +122,6 @@ TEST_F(PlantedDllTest, TheMarksCatchAProgramThatCallsThePlantedDll) {
 }
 
 TEST_F(PlantedDllTest, TheSetupNeverCallsAVersionDllBesideIt) {
-  if (WindowsUnderWow64Wine()) GTEST_SKIP() << "the wizard's window cannot be shown here";
   // The setup as a user keeps it, in a folder of downloads.
   const std::string downloads = scratch_ / "Downloads";
   Plant(downloads);
@@ -133,10 +132,10 @@ TEST_F(PlantedDllTest, TheSetupNeverCallsAVersionDllBesideIt) {
   ASSERT_TRUE(WaitForWindow(kWizardClassName, started.id, kRunMs));
   TerminateProcess(started.process.get(), 0);
   WaitForSingleObject(started.process.get(), kRunMs);
+  // Neither loaded nor called: the setup imports no such DLL and loads
+  // none by name from anywhere but the system folder.
   const std::vector<std::string> marks = Marks(downloads);
-  // Loaded (by Wine's user32), so a call from the setup would have been seen.
-  ASSERT_FALSE(marks.empty());
-  EXPECT_TRUE(CallsFrom(marks, setup).empty()) << ::testing::PrintToString(marks);
+  EXPECT_TRUE(marks.empty()) << ::testing::PrintToString(marks);
 }
 
 TEST_F(PlantedDllTest, TheUninstallProgramAndItsHelperNeverRunAPlantedDll) {
@@ -160,10 +159,7 @@ TEST_F(PlantedDllTest, TheUninstallProgramAndItsHelperNeverRunAPlantedDll) {
   tempOverride.reset();
 
   const std::vector<std::string> beside = Marks(installFolder);
-  ASSERT_FALSE(beside.empty());
-  EXPECT_TRUE(CallsFrom(beside, layout.UninstallProgram()).empty())
-      << ::testing::PrintToString(beside);
-  EXPECT_TRUE(CallsFrom(beside, kUninstallHelperName).empty()) << ::testing::PrintToString(beside);
+  EXPECT_TRUE(beside.empty()) << ::testing::PrintToString(beside);
   // Nothing ran from the temporary folder itself, so nothing took its DLL.
   EXPECT_TRUE(Marks(temp).empty()) << ::testing::PrintToString(Marks(temp));
   // The helper ran from a private folder of its own below it.
