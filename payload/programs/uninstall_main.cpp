@@ -16,6 +16,7 @@
 #include "common/files.h"
 #include "common/handles.h"
 #include "common/product.h"
+#include "common/run_log.h"
 #include "program_support.h"
 #include "uninstall_steps.h"
 #include "common/system.h"
@@ -54,6 +55,9 @@ void Uninstall(const std::string& ownPath, UninstallReport& report) {
     installFolder = ownFolder;
   }
 
+  LogLine("install folder %s, install log %s",
+          installFolder.empty() ? "(none recorded)" : installFolder.c_str(),
+          logPath.empty() ? "(none)" : logPath.c_str());
   InstallLog log;
   if (logPath.empty()) {
     report.Left(text::kUninstallNoLog, std::string());
@@ -111,6 +115,31 @@ void ShowReport(const UninstallReport& report) {
               MB_OK | (report.Incomplete() ? MB_ICONWARNING : MB_ICONINFORMATION));
 }
 
+// The uninstall as the user asked for it; returns the exit code.
+int RunUninstall(bool silent) {
+  // A current folder cannot be removed: work from one the uninstall keeps.
+  std::string windows = WindowsFolder();
+  if (!windows.empty()) SetCurrentDirectoryA(windows.c_str());
+
+  if (FindWindowA(kProductWindowClassName, nullptr)) {
+    LogLine("the product is running: nothing removed");
+    if (!silent) {
+      MessageBoxA(nullptr, text::kUninstallProductRunning, text::kUninstallCaption,
+                  MB_OK | MB_ICONWARNING);
+    }
+    return kUninstallExitProductRunning;
+  }
+  if (!silent && MessageBoxA(nullptr, text::kUninstallQuestion, text::kUninstallCaption,
+                             MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    LogLine("the user declined: nothing removed");
+    return kUninstallExitDeclined;
+  }
+  UninstallReport report;
+  Uninstall(OwnPath(), report);
+  if (!silent) ShowReport(report);
+  return report.Incomplete() ? kUninstallExitIncomplete : kUninstallExitDone;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -121,24 +150,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     return RunSelfRemovalHelper({arguments.begin() + 1, arguments.end()});
   }
   const bool silent = ContainsPath(arguments, kSilentSwitch);
-
-  // A current folder cannot be removed: work from one the uninstall keeps.
-  std::string windows = WindowsFolder();
-  if (!windows.empty()) SetCurrentDirectoryA(windows.c_str());
-
-  if (FindWindowA(kProductWindowClassName, nullptr)) {
-    if (!silent) {
-      MessageBoxA(nullptr, text::kUninstallProductRunning, text::kUninstallCaption,
-                  MB_OK | MB_ICONWARNING);
-    }
-    return kUninstallExitProductRunning;
-  }
-  if (!silent && MessageBoxA(nullptr, text::kUninstallQuestion, text::kUninstallCaption,
-                             MB_YESNO | MB_ICONQUESTION) != IDYES) {
-    return kUninstallExitDeclined;
-  }
-  UninstallReport report;
-  Uninstall(OwnPath(), report);
-  if (!silent) ShowReport(report);
-  return report.Incomplete() ? kUninstallExitIncomplete : kUninstallExitDone;
+  StartRunLogWithContext(kUninstallLogTitle);
+  LogLine("uninstall starts%s", silent ? " without questions" : "");
+  const int exitCode = RunUninstall(silent);
+  LogLine("uninstall ends with exit code %d", exitCode);
+  StopRunLog();
+  return exitCode;
 }

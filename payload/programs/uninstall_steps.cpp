@@ -11,6 +11,7 @@
 #include "common/handles.h"
 #include "common/product.h"
 #include "common/registry.h"
+#include "common/run_log.h"
 #include "common/system.h"
 #include "common/text.h"
 #include "program_support.h"
@@ -170,16 +171,19 @@ std::string TempFolder() {
 
 void UninstallReport::Left(const char* what, const std::string& item, DWORD error) {
   lines_.push_back(what + item + ErrorSuffix(error));
+  LogLine("left: %s", lines_.back().c_str());
   incomplete_ = true;
 }
 
 void UninstallReport::Left(const char* what, const std::string& item) {
   lines_.push_back(what + item);
+  LogLine("left: %s", lines_.back().c_str());
   incomplete_ = true;
 }
 
 void UninstallReport::Note(const char* what, const std::string& item) {
   lines_.push_back(what + item);
+  LogLine("note: %s", lines_.back().c_str());
 }
 
 std::string FindInstallLog(const std::string& programFolder) {

@@ -33,7 +33,7 @@ void StopRunLog();
 std::string RunLogPath();
 
 // One line, printf-style (Windows-1252 text).
-void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogLine(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
 // A failure the program handles itself: what was tried, on which path or
 // key, and the Windows error code.
 void LogFailure(const char* what, const std::string& target, DWORD error);

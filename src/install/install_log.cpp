@@ -2,6 +2,7 @@
 // what a cancelled install run created.
 #include <string>
 
+#include "common/run_log.h"
 #include "common/files.h"
 #include "common/handles.h"
 #include "common/product.h"
@@ -189,23 +190,40 @@ int32_t TVXInstallThread::WriteInstallLog(const std::string& installFolder) {
                                 ? windows + kLogFileInWindows
                                 : installFolder + kLogFileInInstallFolder;
     static const std::vector<std::string> kNone;
-    return WriteLogEntries(log, InstallLogEntries(FolderList ? *FolderList : kNone,
-                                                  FileList ? *FileList : kNone))
-               ? kInstallOk
-               : kLogFailed;
+    const bool written = WriteLogEntries(log, InstallLogEntries(FolderList ? *FolderList : kNone,
+                                                                FileList ? *FileList : kNone));
+    if (written) {
+      LogLine("install log written: %s", log.c_str());
+    } else {
+      LogFailure("writing the install log", log, GetLastError());
+    }
+    return written ? kInstallOk : kLogFailed;
   } catch (...) {
+    LogLine("install log: an unexpected failure ended it");
     return kLogFailed;
   }
 }
 
 void RemoveInstalledFiles(const std::vector<std::string>& folders,
                           const std::vector<std::string>& files) {
+  size_t removed = 0;
   for (const std::string& file : files) {
-    if (FileExists(file)) DeleteFileA(file.c_str());
+    if (!FileExists(file)) continue;
+    if (DeleteFileA(file.c_str())) {
+      ++removed;
+    } else {
+      LogFailure("rollback: deleting a file", file, GetLastError());
+    }
   }
+  LogLine("rollback: %zu of %zu listed files deleted", removed, files.size());
   // Backwards, so deeper folders go before their parents; only empty ones go.
   for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
-    if (FolderExists(*folder)) RemoveDirectoryA(folder->c_str());
+    if (!FolderExists(*folder)) continue;
+    if (RemoveDirectoryA(folder->c_str())) {
+      LogLine("rollback: folder removed: %s", folder->c_str());
+    } else {
+      LogFailure("rollback: removing a folder (kept)", *folder, GetLastError());
+    }
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "common/files.h"
 #include "common/product.h"
+#include "common/run_log.h"
 
 namespace vx {
 
@@ -160,12 +161,18 @@ void TVXInstallThread::ThreadMain() noexcept {
         break;
     }
   } catch (...) {
+    LogLine("worker: an unexpected failure ended the run");
     end = RunEnd::Completed;
+  }
+  if (end == RunEnd::Completed) {
+    LogLine("worker: run ends, mode %d, code %d", static_cast<int>(Mode.load()),
+            static_cast<int>(ResultCode));
   }
   if (end != RunEnd::Completed) return;
   try {
     RelayCompletion();
   } catch (...) {
+    LogLine("worker: the completion relay failed unexpectedly");
   }
 }
 
@@ -237,6 +244,7 @@ void TVXInstallThread::RunCompletionCallback() {
   try {
     if (callback) callback(*this);
   } catch (...) {
+    LogLine("worker: the completion callback failed unexpectedly");
   }
   if (FindLiveWorker(serial) != this) return;
   {
@@ -252,6 +260,8 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
   std::string extracted = TempPackageFile;
   ExtractPackage(extracted);
   TempPackageFile = extracted;
+  LogLine("extraction: code %d, %d bytes, %s", ResultCode, PackageSize,
+          TempPackageFile.empty() ? "no copy" : TempPackageFile.c_str());
   if (!PassCheckPoint(CheckPoint::AfterExtraction)) return RunEnd::Abandoned;
   if (CancelRequested.load()) {
     package_.Close();
@@ -278,6 +288,7 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
     }
     if (!PassCheckPoint(CheckPoint::BeforeUnpack)) return RunEnd::Abandoned;
     Post(WM_INST_STEP, static_cast<WPARAM>(PackageSize), kStepCreatingFolders);
+    LogLine("unpacking into %s", InstallFolder.c_str());
     switch (UnpackPackage(TempPackageFile, InstallFolder)) {
       case UnpackOutcome::Failed:
         package_.Close();  // the halt lasts until the window closes
@@ -294,7 +305,11 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
     try {
       if (FileList) FileList->push_back(InstallFolder + "\\" + kReopenIniName);
     } catch (...) {
+      LogLine("unpack: the settings file could not be listed for removal");
     }
+    LogLine("unpack: %zu items, %zu folders made, code %d%s", Items.size(),
+            FolderList ? FolderList->size() : size_t{0}, ResultCode,
+            CancelRequested.load() ? ", cancelled" : "");
   }
 
   if (!PassCheckPoint(CheckPoint::AfterUnpack)) return RunEnd::Abandoned;
@@ -309,19 +324,24 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
     Prior->keys = CaptureKeys(KeysTheInstallWrites());
     Prior->keysCaptured = true;
   }
-  WriteProductSettings();
+  if (int32_t settings = WriteProductSettings(); settings != kInstallOk) {
+    LogLine("product settings: %d (the run goes on)", settings);
+  }
   if (!PassCheckPoint(CheckPoint::BeforeFileAssociation)) return RunEnd::Abandoned;
-  if (WriteFileAssociation() != ERROR_SUCCESS) {
+  if (LONG rc = WriteFileAssociation(); rc != ERROR_SUCCESS) {
+    LogFailure("file association", kProjectExtension, static_cast<DWORD>(rc));
     ResultCode = kFileAssociationFailed;
     return RunEnd::Completed;
   }
   if (!PassCheckPoint(CheckPoint::BeforeExplorerFileExts)) return RunEnd::Abandoned;
-  if (WriteExplorerFileExts() != ERROR_SUCCESS) {
+  if (LONG rc = WriteExplorerFileExts(); rc != ERROR_SUCCESS) {
+    LogFailure("Explorer choices", kExplorerFileExtsKey, static_cast<DWORD>(rc));
     ResultCode = kExplorerChoicesFailed;
     return RunEnd::Completed;
   }
   if (!PassCheckPoint(CheckPoint::BeforeUninstallRecord)) return RunEnd::Abandoned;
-  if (WriteUninstallRecord() != ERROR_SUCCESS) {
+  if (LONG rc = WriteUninstallRecord(); rc != ERROR_SUCCESS) {
+    LogFailure("uninstall record", kUninstallKey, static_cast<DWORD>(rc));
     ResultCode = kUninstallRecordFailed;
     return RunEnd::Completed;
   }
@@ -332,15 +352,18 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
 
 TVXInstallThread::RunEnd TVXInstallThread::RunRollback() {
   if (!PassCheckPoint(CheckPoint::BeforeRollback)) return RunEnd::Abandoned;
+  LogLine("rollback starts");
   try {
     if (FolderList && FileList) RemoveInstalledFiles(*FolderList, *FileList);
   } catch (...) {
+    LogLine("rollback: removing the files failed unexpectedly");
   }
   // Only what the install run changed: keys that were there before it keep
   // what they held.
   try {
     if (Prior) RestorePriorState(*Prior);
   } catch (...) {
+    LogLine("rollback: restoring the keys failed unexpectedly");
   }
   return RunEnd::Completed;
 }

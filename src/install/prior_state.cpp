@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/run_log.h"
 #include "common/files.h"
 #include "common/handles.h"
 #include "common/product.h"
@@ -187,9 +188,16 @@ void RestorePriorState(const PriorState& prior) {
     try {
       RestoreKey(*key);
     } catch (...) {
+      LogLine("rollback: restoring a key failed unexpectedly: %s", key->path.c_str());
     }
   }
-  for (const std::string& file : prior.placedFiles) DeleteFileA(file.c_str());
+  for (const std::string& file : prior.placedFiles) {
+    if (DeleteFileA(file.c_str())) {
+      LogLine("rollback: removed %s", file.c_str());
+    } else {
+      LogFailure("rollback: removing a file this run placed", file, GetLastError());
+    }
+  }
 }
 
 }  // namespace vx

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "common/run_log.h"
 #include "common/files.h"
 #include "common/product.h"
 #include "common/registry.h"
@@ -51,15 +52,16 @@ LONG WriteKeyValues(RegistryAccess& registry, const std::string& key,
     rc = WriteValue(registry, values[i]);
   }
   registry.CloseKey();
+  if (rc != ERROR_SUCCESS) LogFailure("writing a key", key, static_cast<DWORD>(rc));
   return rc;
 }
 
 // The Explorer choices are the user's defaults, not what makes the product
 // work: a key the user's account may not write (Windows protects "UserChoice"
 // once the user has chosen an application) is skipped, with a trace.
-LONG UnlessRefused(LONG rc, const char* block) {
+LONG UnlessRefused(LONG rc, const std::string& key) {
   if (rc != ERROR_ACCESS_DENIED) return rc;
-  OutputDebugStringA((std::string("Explorer choice skipped, key refused: ") + block).c_str());
+  LogFailure("Explorer choice skipped, key refused", key, static_cast<DWORD>(rc));
   return ERROR_SUCCESS;
 }
 
@@ -135,7 +137,13 @@ LONG TVXInstallThread::WriteFileAssociation() {
       {kApplicationCommandKey, {Text("", OpenCommand(product))}},
       {kApplicationTypesKey, {Text(kProjectExtension, kProjectTypeName)}},
   };
-  for (const auto& key : keys) WriteKeyValues(classes, key.key, key.values);
+  for (const auto& key : keys) {
+    LONG rc = WriteKeyValues(classes, key.key, key.values);
+    if (rc != ERROR_SUCCESS) {
+      LogFailure("application entry key skipped", std::string("HKEY_CLASSES_ROOT\\") + key.key,
+                 static_cast<DWORD>(rc));
+    }
+  }
   return ERROR_SUCCESS;
 }
 
@@ -150,20 +158,20 @@ LONG TVXInstallThread::WriteExplorerFileExts() {
     if (rc == ERROR_SUCCESS) rc = user.WriteString("a", kFullEditionExeName);
     if (rc == ERROR_SUCCESS) rc = user.WriteString("b", kProductExeName);
     if (rc == ERROR_SUCCESS) rc = user.WriteString(kOpenWithMruValue, kOpenWithMruOrder);
-    if ((rc = UnlessRefused(rc, kOpenWithListKey)) != ERROR_SUCCESS) return rc;
+    if ((rc = UnlessRefused(rc, extensionKey + "\\" + kOpenWithListKey)) != ERROR_SUCCESS) return rc;
   }
   {
     RegistryAccess user(HKEY_CURRENT_USER);
     rc = user.OpenKey(extensionKey, true);
     if (rc == ERROR_SUCCESS) rc = EnterSubkey(user, kOpenWithProgidsKey);
     if (rc == ERROR_SUCCESS) rc = user.WriteInteger(kProjectTypeName, 0);
-    if ((rc = UnlessRefused(rc, kOpenWithProgidsKey)) != ERROR_SUCCESS) return rc;
+    if ((rc = UnlessRefused(rc, extensionKey + "\\" + kOpenWithProgidsKey)) != ERROR_SUCCESS) return rc;
   }
   RegistryAccess user(HKEY_CURRENT_USER);
   rc = user.OpenKey(extensionKey, true);
   if (rc == ERROR_SUCCESS) rc = EnterSubkey(user, kUserChoiceKey);
   if (rc == ERROR_SUCCESS) rc = user.WriteString(kUserChoiceProgidValue, kApplicationsKey);
-  return UnlessRefused(rc, kUserChoiceKey);
+  return UnlessRefused(rc, extensionKey + "\\" + kUserChoiceKey);
 }
 
 namespace {
@@ -242,6 +250,7 @@ std::string TVXInstallThread::UninstallProgramLocation() {
 LONG TVXInstallThread::WriteUninstallRecord() {
   RegistryAccess machine(HKEY_LOCAL_MACHINE);
   LONG rc = machine.OpenKey(kUninstallRoot, true);
+  if (rc != ERROR_SUCCESS) LogFailure("opening the list of installed programs", kUninstallRoot, rc);
   if (rc == ERROR_SUCCESS) rc = EnterSubkey(machine, kUninstallGuid);
   if (rc == ERROR_SUCCESS) rc = machine.WriteString("DisplayName", kUninstallDisplayName);
   if (rc == ERROR_SUCCESS) rc = machine.WriteString("DisplayVersion", OwnFileVersion());

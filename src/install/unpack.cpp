@@ -1,4 +1,5 @@
 // Extraction of the package resource and unpacking of its items.
+#include "common/run_log.h"
 #include "common/files.h"
 #include "common/product.h"
 #include "common/text.h"
@@ -127,12 +128,21 @@ void TVXInstallThread::ParseItemLines(const std::vector<std::string>& lines,
       }
     } catch (...) {
       // A line that cannot be handled is dropped like an invalid one.
+      LogLine("unpack: an item line could not be read and is dropped: %s", line.c_str());
     }
   }
 }
 
 UnpackOutcome TVXInstallThread::EndUnpack(bool abandoned, int32_t itemIndex) {
   if (abandoned) return UnpackOutcome::Abandoned;
+  if (ResultCode != kInstallOk) {
+    const DWORD error = GetLastError();
+    const std::string item = static_cast<size_t>(itemIndex) < Items.size()
+                                 ? Items[itemIndex].Folder + " " + Items[itemIndex].FileName
+                                 : std::string();
+    LogLine("unpack: ended with %d at item %d %s (last Windows error %lu)", ResultCode, itemIndex,
+            item.c_str(), static_cast<unsigned long>(error));
+  }
   // After a cancel the window expects the end of the run, not an error.
   if (CancelRequested.load()) return UnpackOutcome::Cancelled;
   if (ResultCode == kInstallOk) return UnpackOutcome::Completed;

@@ -13,25 +13,6 @@
 namespace vx {
 namespace {
 
-// Points TMP and TEMP at a folder while it lives.
-class TempAt {
- public:
-  explicit TempAt(const std::string& folder) {
-    GetEnvironmentVariableA("TMP", tmp_, sizeof tmp_);
-    GetEnvironmentVariableA("TEMP", temp_, sizeof temp_);
-    SetEnvironmentVariableA("TMP", folder.c_str());
-    SetEnvironmentVariableA("TEMP", folder.c_str());
-  }
-  ~TempAt() {
-    SetEnvironmentVariableA("TMP", tmp_[0] ? tmp_ : nullptr);
-    SetEnvironmentVariableA("TEMP", temp_[0] ? temp_ : nullptr);
-  }
-
- private:
-  char tmp_[MAX_PATH] = {};
-  char temp_[MAX_PATH] = {};
-};
-
 std::vector<std::string> LinesOf(const std::string& path) {
   std::string text;
   std::vector<std::string> lines;
@@ -48,7 +29,7 @@ std::vector<std::string> LinesOf(const std::string& path) {
 
 TEST(RunLog, OneFilePerRunInAFolderOfItsOwnWithTimedLinesFromEveryThread) {
   test::ScratchFolder scratch;
-  TempAt temp(scratch.path());
+  test::TempFolderOverride temp(scratch.path());
   StartRunLog("VantorexLite Setup");
   const std::string path = RunLogPath();
   ASSERT_FALSE(path.empty());
@@ -102,7 +83,7 @@ TEST(RunLog, OneFilePerRunInAFolderOfItsOwnWithTimedLinesFromEveryThread) {
 
 TEST(RunLog, AFolderOfThatNameMadeAheadIsNeverWrittenInto) {
   test::ScratchFolder scratch;
-  TempAt temp(scratch.path());
+  test::TempFolderOverride temp(scratch.path());
   // Someone made the name of this second in advance.
   SYSTEMTIME now{};
   GetLocalTime(&now);
@@ -125,7 +106,7 @@ TEST(RunLog, AFolderOfThatNameMadeAheadIsNeverWrittenInto) {
 
 TEST(RunLog, WithoutAUsableFolderEveryCallDoesNothing) {
   test::ScratchFolder scratch;
-  TempAt temp(scratch / "missing\\below");
+  test::TempFolderOverride temp(scratch / "missing\\below");
   StartRunLog("VantorexLite Setup");
   EXPECT_EQ(RunLogPath(), "");
   LogLine("nowhere to go %d", 1);

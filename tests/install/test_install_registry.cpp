@@ -6,6 +6,7 @@
 #include "common/files.h"
 #include "common/product.h"
 #include "common/registry.h"
+#include "common/run_log.h"
 #include "common/system.h"
 #include "common/text.h"
 #include "javatools/javatools.h"
@@ -239,6 +240,22 @@ TEST_F(InstallRegistryTest, RefusedKeyEndsTheRunWithItsCodeAndTheRollbackRestore
   };
   const std::string package = BuildTestPackage(SampleItems());
   PackageModuleFile carrier(scratch_.path(), package);
+  // The run log goes beside the scratch folder the snapshots compare.
+  const std::string logTemp = scratch_.path() + "-runlog";
+  ASSERT_TRUE(CreateDirectoryA(logTemp.c_str(), nullptr));
+  {
+    TempFolderOverride logHere(logTemp);
+    StartRunLog("VantorexLite Setup");
+  }
+  struct StopLog {
+    std::string folder;
+    ~StopLog() {
+      StopRunLog();
+      RemoveTree(folder);
+    }
+  } stopLog{logTemp};
+  const std::string runLog = RunLogPath();
+  ASSERT_FALSE(runLog.empty());
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_NO_FATAL_FAILURE(WriteEarlierEdition());
@@ -271,6 +288,15 @@ TEST_F(InstallRegistryTest, RefusedKeyEndsTheRunWithItsCodeAndTheRollbackRestore
     EXPECT_TRUE(left.empty()) << ::testing::PrintToString(left);
     EXPECT_EQ(Read(HKEY_CLASSES_ROOT, ".vx5", ""), Sz("Vantorex Full Project"));
     DeleteKeyTree(c.root, c.key);
+
+    // Whoever must find out why later reads the key and the Windows error.
+    std::string logText;
+    ASSERT_TRUE(ReadFileBytes(runLog, logText));
+    const std::string refusal = c.key + " (error " + std::to_string(ERROR_ACCESS_DENIED) + ")";
+    EXPECT_NE(logText.find(refusal), std::string::npos) << refusal << " not in:\n" << logText;
+    EXPECT_NE(logText.find("worker: run ends, mode 100, code " + std::to_string(c.code)),
+              std::string::npos)
+        << logText;
   }
 }
 

@@ -30,12 +30,6 @@ std::string ProgramFolder() {
   return folder.substr(0, folder.find_last_of('\\'));
 }
 
-std::string ReadEnvironment(const char* name) {
-  char value[MAX_PATH * 2] = {};
-  DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-  return length < sizeof value ? std::string(value, length) : std::string();
-}
-
 }  // namespace
 
 std::ostream& operator<<(std::ostream& out, const Posted& posted) {
@@ -202,17 +196,6 @@ bool IsPrivatePackagePath(const std::string& path, const std::string& parent) {
     return false;
   }
   return IsPackageFolderName(path.substr(base.size() + 1, path.size() - tail.size() - base.size() - 1));
-}
-
-TempFolderOverride::TempFolderOverride(const std::string& folder)
-    : savedTmp_(ReadEnvironment("TMP")), savedTemp_(ReadEnvironment("TEMP")) {
-  SetEnvironmentVariableA("TMP", folder.c_str());
-  SetEnvironmentVariableA("TEMP", folder.c_str());
-}
-
-TempFolderOverride::~TempFolderOverride() {
-  SetEnvironmentVariableA("TMP", savedTmp_.empty() ? nullptr : savedTmp_.c_str());
-  SetEnvironmentVariableA("TEMP", savedTemp_.empty() ? nullptr : savedTemp_.c_str());
 }
 
 InstallScratch::InstallScratch(const std::string& scratch)

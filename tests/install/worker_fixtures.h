@@ -115,19 +115,6 @@ struct CallbackRecord {
   int32_t resultCode = 0;
 };
 
-// Points TMP and TEMP at a folder while it lives (GetTempPathA follows TMP,
-// then TEMP) and gives both their earlier values back.
-class TempFolderOverride {
- public:
-  explicit TempFolderOverride(const std::string& folder);
-  ~TempFolderOverride();
-  TempFolderOverride(const TempFolderOverride&) = delete;
-  TempFolderOverride& operator=(const TempFolderOverride&) = delete;
-
- private:
-  std::string savedTmp_, savedTemp_;
-};
-
 // The folders of an install run inside a scratch folder: the temporary
 // folder (TMP and TEMP point there while the object lives) and a Windows
 // folder of its own, both made, and the install folder, only named. The

@@ -4,6 +4,7 @@
 
 #include "common/product.h"
 #include "common/registry.h"
+#include "common/run_log.h"
 #include "fixtures.h"
 #include "java_fixtures.h"
 #include "javatools/javatools.h"
@@ -213,6 +214,31 @@ TEST_F(ToolScans, WithoutQualifyingToolsListsAreEmptyAndNothingIsPicked) {
   ASSERT_EQ(test::RegisterToolkit(kJ2meToolkitKey, "2.2", Toolkit("wtk22")), ERROR_SUCCESS);
   ASSERT_EQ(test::RegisterToolkit(kSunJavaToolkitKey, "10.0", Toolkit("wtk100")), ERROR_SUCCESS);
   expectNoPicks("only versions below the minimums");
+}
+
+TEST_F(ToolScans, TheRunLogSaysWhyEachRegisteredJdkWasPassedOver) {
+  ASSERT_EQ(test::RegisterJdk("1.4.2", Jdk("jdk142")), ERROR_SUCCESS);
+  ASSERT_EQ(test::RegisterJdk("1.7", scratch_ / "removed-jdk"), ERROR_SUCCESS);
+  ASSERT_EQ(test::RegisterJdk("1.6", Jdk("jdk16")), ERROR_SUCCESS);
+  test::ScratchFolder logFolder;
+  std::string logText;
+  {
+    test::TempFolderOverride here(logFolder.path());
+    StartRunLog("VantorexLite Setup");
+    JdkList jdks;
+    TSunJDK* first = nullptr;
+    BuildJDKList(jdks, first);
+    const std::string path = RunLogPath();
+    StopRunLog();
+    ASSERT_TRUE(test::ReadFileBytes(path, logText));
+  }
+  const std::string key = std::string(kJdkRegistryKey) + "\\";
+  for (const std::string& expected :
+       {std::string("JDK \"1.4.2\" passed over: version too old or not a version"),
+        key + "1.7: passed over, its folder \"" + (scratch_ / "removed-jdk") + "\" does not exist",
+        "JDK picked: 1.6 in \"" + (scratch_ / "jdk16") + "\""}) {
+    EXPECT_NE(logText.find(expected), std::string::npos) << expected << " not in:\n" << logText;
+  }
 }
 
 TEST_F(ToolScans, ToolkitsUnderTheOlderKeyComeFirst) {

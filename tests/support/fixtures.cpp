@@ -105,4 +105,23 @@ bool ReadFileBytes(const std::string& path, std::string& bytes) {
           got == bytes.size());
 }
 
+namespace {
+std::string ReadEnvironment(const char* name) {
+  char value[MAX_PATH * 2] = {};
+  DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+  return length < sizeof value ? std::string(value, length) : std::string();
+}
+}  // namespace
+
+TempFolderOverride::TempFolderOverride(const std::string& folder)
+    : savedTmp_(ReadEnvironment("TMP")), savedTemp_(ReadEnvironment("TEMP")) {
+  SetEnvironmentVariableA("TMP", folder.c_str());
+  SetEnvironmentVariableA("TEMP", folder.c_str());
+}
+
+TempFolderOverride::~TempFolderOverride() {
+  SetEnvironmentVariableA("TMP", savedTmp_.empty() ? nullptr : savedTmp_.c_str());
+  SetEnvironmentVariableA("TEMP", savedTemp_.empty() ? nullptr : savedTemp_.c_str());
+}
+
 }  // namespace vx::test

@@ -68,4 +68,17 @@ class RegistryAndFilesTest : public RegistryTest {
   ScratchFolder scratch_;
 };
 
+// Points TMP and TEMP at a folder while it lives (GetTempPathA follows TMP,
+// then TEMP) and gives both their earlier values back.
+class TempFolderOverride {
+ public:
+  explicit TempFolderOverride(const std::string& folder);
+  ~TempFolderOverride();
+  TempFolderOverride(const TempFolderOverride&) = delete;
+  TempFolderOverride& operator=(const TempFolderOverride&) = delete;
+
+ private:
+  std::string savedTmp_, savedTemp_;
+};
+
 }  // namespace vx::test
