@@ -187,15 +187,18 @@ void TfrmInstVXLite::InstDone(int32_t mode, int32_t resultCode) {
         // then show the code on page 5, with no shortcut made.
         FState = kStateUndoing;
         SetText(Ctl::lblFinal, FormatText(text::kFinishedWithCodeFormat, resultCode));
+        LogLine("no shortcuts made: the registry step failed; the install is undone");
         if (StartRollback(AfterRollback::ShowFailure)) return;
         FState = kStateFinished;
       } else if (resultCode != kInstallOk) {
+        LogLine("no shortcuts made: the install ended with code %d", static_cast<int>(resultCode));
         SetText(Ctl::lblFinal, FormatText(text::kFinishedWithCodeFormat, resultCode));
       } else if (FileExists(product)) {
         PostMessageA(hwnd_, WM_INST_STEP, 0, kStepCreatingShortcuts);
         CreateShortcuts(product);
         SetText(Ctl::lblFinal, text::kFinished);
       } else {
+        LogLine("no shortcuts made: \"%s\" is missing", product.c_str());
         SetText(Ctl::lblFinal, FormatText(text::kFinishedWithCodeFormat, kProductExeMissingCode));
       }
       ShowFinishPage();

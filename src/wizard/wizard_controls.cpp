@@ -66,11 +66,14 @@ constexpr FontStyle kFonts[static_cast<size_t>(FontId::Count)] = {
 };
 
 // The banner picture: a JPEG in the resources, decoded by OLE into a bitmap
-// the window owns.
-HBITMAP LoadJpegResource(HMODULE module, const char* name, SIZE& size) {
+// the window owns. Null when it cannot be had, with the Windows error or the
+// failing call's result in error.
+HBITMAP LoadJpegResource(HMODULE module, const char* name, SIZE& size, DWORD& error) {
   ResourceBytes bytes = FindResourceBytes(module, name, RT_RCDATA);
+  error = GetLastError();
   if (!bytes.data || bytes.size == 0) return nullptr;
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size);
+  error = GetLastError();
   if (!memory) return nullptr;
   if (void* target = GlobalLock(memory)) {
     memcpy(target, bytes.data, bytes.size);
@@ -80,19 +83,22 @@ HBITMAP LoadJpegResource(HMODULE module, const char* name, SIZE& size) {
     return nullptr;
   }
   ComPtr<IStream> stream;
-  if (FAILED(CreateStreamOnHGlobal(memory, TRUE, stream.put()))) {
+  HRESULT result = CreateStreamOnHGlobal(memory, TRUE, stream.put());
+  if (FAILED(result)) {
     GlobalFree(memory);
+    error = static_cast<DWORD>(result);
     return nullptr;
   }
   ComPtr<IPicture> picture;
-  if (FAILED(OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size), FALSE, IID_IPicture,
-                            picture.put_void()))) {
-    return nullptr;
-  }
+  result = OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size), FALSE, IID_IPicture,
+                          picture.put_void());
   SHORT type = PICTYPE_NONE;
   OLE_HANDLE handle = 0;
-  if (FAILED(picture->get_Type(&type)) || type != PICTYPE_BITMAP ||
-      FAILED(picture->get_Handle(&handle))) {
+  if (SUCCEEDED(result)) result = picture->get_Type(&type);
+  if (SUCCEEDED(result) && type != PICTYPE_BITMAP) result = E_UNEXPECTED;
+  if (SUCCEEDED(result)) result = picture->get_Handle(&handle);
+  if (FAILED(result)) {
+    error = static_cast<DWORD>(result);
     return nullptr;
   }
   // The picture object owns its bitmap: keep a copy of our own.
@@ -101,9 +107,11 @@ HBITMAP LoadJpegResource(HMODULE module, const char* name, SIZE& size) {
                                                 IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   BITMAP info{};
   if (!copy || !GetObjectA(copy, sizeof info, &info)) {
+    error = GetLastError();
     if (copy) DeleteObject(copy);
     return nullptr;
   }
+  error = ERROR_SUCCESS;
   size = SIZE{info.bmWidth, info.bmHeight};
   return copy;
 }
@@ -230,8 +238,9 @@ bool TfrmInstVXLite::CreateControls() {
 }
 
 void TfrmInstVXLite::LoadPictures() {
-  banner_.reset(LoadJpegResource(resources_, kBannerResourceName, bannerSize_));
-  if (!banner_) LogFailure("loading the banner picture", kBannerResourceName, GetLastError());
+  DWORD bannerError = ERROR_SUCCESS;
+  banner_.reset(LoadJpegResource(resources_, kBannerResourceName, bannerSize_, bannerError));
+  if (!banner_) LogFailure("loading the banner picture", kBannerResourceName, bannerError);
   tick_ = LoadGlyph(resources_, kTickGlyphResourceName);
   if (!tick_) LogFailure("loading the tick glyph", kTickGlyphResourceName, GetLastError());
   iconLarge_ = static_cast<HICON>(LoadImageA(resources_, kIconResourceName, IMAGE_ICON,
