@@ -183,8 +183,10 @@ void TfrmInstVXLite::InitTexts() {
 // The licence edit gets its text once, after its font and size are set: the
 // edit lays out every line again whenever either changes.
 void TfrmInstVXLite::LoadEULA() {
+  DWORD error = ERROR_SUCCESS;  // stays 0 for a resource without text
   try {
     const ResourceBytes bytes = FindResourceBytes(resources_, kEulaResourceName, RT_RCDATA);
+    if (!bytes.data) error = GetLastError();
     if (bytes.data && bytes.size > 0) {
       const std::string lines = AgreementLines(std::string_view(bytes.data, bytes.size));
       if (!lines.empty()) {
@@ -194,8 +196,8 @@ void TfrmInstVXLite::LoadEULA() {
     }
   } catch (...) {  // the agreement built into the window is shown instead
   }
-  LogFailure("reading the licence text; the built-in agreement is shown", kEulaResourceName,
-             GetLastError());
+  LogFailure("reading the licence text (the built-in agreement is shown)", kEulaResourceName,
+             error);
   SetText(Ctl::mmEULA, text::kBuiltInAgreement);
 }
 
