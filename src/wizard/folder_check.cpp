@@ -139,7 +139,8 @@ bool ProbeCreatable(const std::string& folder) {
   if (!created) {
     LogFailure("creating the install folder to try it", folder, GetLastError());
   } else if (!RemoveDirectoryA(folder.c_str())) {
-    LogFailure("removing the tried install folder (one with content stays)", folder, GetLastError());
+    LogFailure("removing the tried install folder (one with content stays)", folder,
+               GetLastError());
   }
   return created;
 }

@@ -225,7 +225,9 @@ bool TfrmInstVXLite::CreateControls() {
     const bool known = std::any_of(brushes_.begin(), brushes_.end(), [&](const Brush& brush) {
       return brush.color == item.background;
     });
-    if (!known) brushes_.push_back(Brush{item.background, GdiObject(CreateSolidBrush(item.background))});
+    if (!known) {
+      brushes_.push_back(Brush{item.background, GdiObject(CreateSolidBrush(item.background))});
+    }
   }
 
   tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,

@@ -448,7 +448,8 @@ void TfrmInstVXLite::EnterFinish() {
 
 // The product is installed or running: the wizard says so and can only close.
 void TfrmInstVXLite::BlockWizard() {
-  LogLine("the wizard is blocked: %s", FInstalled ? "the product is installed" : "the product runs");
+  LogLine("the wizard is blocked: %s",
+          FInstalled ? "the product is installed" : "the product runs");
   interaction_.ShowBox(hwnd_, FInstalled ? text::kAlreadyInstalled : text::kAlreadyRunning,
                        BoxKind::Error);
   SetTextColor(Ctl::lblWelcome, kRed);
