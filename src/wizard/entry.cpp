@@ -2,6 +2,7 @@
 
 #include "common/handles.h"
 #include "common/product.h"
+#include "common/run_log.h"
 #include "wizard/wizard_window.h"
 
 namespace vx {
@@ -17,10 +18,14 @@ int SetupVXLite(const SetupStart& start) {
   options.interaction = start.interaction;
   try {
     std::unique_ptr<TfrmInstVXLite> window = TfrmInstVXLite::Create(options);
-    if (!window) return 0;
+    if (!window) {
+      LogFailure("creating the wizard window", kWizardClassName, GetLastError());
+      return 0;
+    }
     window->Show(start.showCommand);
     window->RunMessageLoop();
   } catch (...) {  // the process still ends with 0
+    LogFailure("running the wizard window", kWizardClassName, GetLastError());
   }
   return 0;
 }

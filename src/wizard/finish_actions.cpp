@@ -10,6 +10,7 @@
 #include "common/files.h"
 #include "common/handles.h"
 #include "common/product.h"
+#include "common/run_log.h"
 #include "common/system.h"
 
 namespace vx {
@@ -33,29 +34,39 @@ std::wstring Utf16(const std::string& text) {
   return wide;
 }
 
+// The shell link as CreateShellLink makes it; the first failing call's result.
+HRESULT SaveShellLink(const std::string& target, const std::string& arguments,
+                      const std::string& workingDirectory, const std::string& linkFile) {
+  ComPtr<IShellLinkA> link;
+  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IShellLinkA, link.put_void());
+  if (FAILED(result)) return result;
+  ComPtr<IPersistFile> file;
+  if (FAILED(result = link.As(IID_IPersistFile, file)) ||
+      FAILED(result = link->SetPath(target.c_str())) ||
+      FAILED(result = link->SetArguments(arguments.c_str())) ||
+      FAILED(result = link->SetWorkingDirectory(workingDirectory.c_str()))) {
+    return result;
+  }
+  const std::wstring path = Utf16(linkFile);
+  if (path.empty()) return E_INVALIDARG;
+  return file->Save(path.c_str(), FALSE);
+}
+
 }  // namespace
 
 bool CreateShellLink(const std::string& target, const std::string& arguments,
                      const std::string& workingDirectory, const std::string& linkFile) {
-  ComPtr<IShellLinkA> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              link.put_void()))) {
-    return false;
-  }
-  ComPtr<IPersistFile> file;
-  if (FAILED(link.As(IID_IPersistFile, file))) return false;
-  if (FAILED(link->SetPath(target.c_str())) || FAILED(link->SetArguments(arguments.c_str())) ||
-      FAILED(link->SetWorkingDirectory(workingDirectory.c_str()))) {
-    return false;
-  }
-  const std::wstring path = Utf16(linkFile);
-  return !path.empty() && SUCCEEDED(file->Save(path.c_str(), FALSE));
+  return SUCCEEDED(SaveShellLink(target, arguments, workingDirectory, linkFile));
 }
 
 void TfrmInstVXLite::CreateShortcuts(const std::string& exe) {
   // The install folder with its trailing backslash.
   const std::string dir = exe.substr(0, exe.find_last_of('\\') + 1);
-  if (dir.empty() || !FolderExists(dir)) return;  // no link and no step message
+  if (dir.empty() || !FolderExists(dir)) {  // no link and no step message
+    LogLine("no shortcuts made: the install folder \"%s\" is missing", dir.c_str());
+    return;
+  }
 
   // Base folders: user application data, desktop, programs menu, common
   // application data; the all-users desktop and menu where they exist.
@@ -70,25 +81,41 @@ void TfrmInstVXLite::CreateShortcuts(const std::string& exe) {
   if (FolderExists(base[1])) desktop = base[1];
   if (FolderExists(base[2])) {
     programGroup = base[2] + "\\" + kProgramGroupName;
-    CreateFolderPath(programGroup);  // a group that cannot be made is skipped below
+    // A group that cannot be made is skipped below.
+    if (!CreateFolderPath(programGroup).value_or(false)) {
+      LogFailure("creating the program group", programGroup, GetLastError());
+    }
   }
   if (FolderExists(base[3])) commonQuickLaunch = base[3] + kQuickLaunchSubpath;
 
   const std::string target = dir + kProductExeName;
+  int made = 0;
   // Quick Launch folders are used only when they exist; none is created.
   for (const std::string* folder : {&programGroup, &desktop, &userQuickLaunch, &commonQuickLaunch}) {
     if (folder->empty() || !FolderExists(*folder)) continue;
-    // A link that cannot be made is skipped without a word.
-    CreateShellLink(target, std::string(), dir,
-                    *folder + "\\" + kLinkName + kLinkFileExtension);
+    // A link that cannot be made is skipped without a word to the user.
+    const std::string linkFile = *folder + "\\" + kLinkName + kLinkFileExtension;
+    const HRESULT result = SaveShellLink(target, std::string(), dir, linkFile);
+    if (SUCCEEDED(result)) {
+      ++made;
+    } else {
+      LogFailure("creating a shortcut", linkFile, static_cast<DWORD>(result));
+    }
   }
+  LogLine("shortcuts made: %d", made);
   PostMessageA(hwnd_, WM_INST_STEP, 0, kStepShortcutsDone);
 }
 
 void TfrmInstVXLite::StartProductIfAsked() {
   const std::string product = FInstallDir + "\\" + kProductExeName;
-  if (FileExists(product) && IsChecked(Ctl::cboxStart)) {
+  const bool exists = FileExists(product);
+  const bool asked = IsChecked(Ctl::cboxStart);
+  if (exists && asked) {
+    LogLine("finish: the product is started: \"%s\"", product.c_str());
     interaction_.OpenWithShell(hwnd_, product);
+  } else {
+    LogLine("finish: the product is not started (%s)",
+            exists ? "not asked" : "not installed");
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include "common/files.h"
 #include "common/product.h"
+#include "common/run_log.h"
 #include "common/text.h"
 #include "wizard/format.h"
 
@@ -135,7 +136,12 @@ FreeSpaceAnswer AskFreeSpace(const std::string& root, const InstallFootprint& fo
 // anew). Failing to remove it is of no concern.
 bool ProbeCreatable(const std::string& folder) {
   const bool created = CreateFolderPath(folder).value_or(false);
-  if (created) RemoveDirectoryA(folder.c_str());
+  if (!created) {
+    LogFailure("creating the install folder to try it", folder, GetLastError());
+  } else if (!RemoveDirectoryA(folder.c_str())) {
+    LogFailure("removing the tried install folder (one with content stays)", folder,
+               GetLastError());
+  }
   return created;
 }
 

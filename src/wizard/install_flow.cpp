@@ -14,6 +14,7 @@
 
 #include "common/files.h"
 #include "common/product.h"
+#include "common/run_log.h"
 #include "wizard/folder_check.h"
 #include "wizard/format.h"
 
@@ -57,6 +58,7 @@ void TfrmInstVXLite::StartInstall() {
   try {
     FWorker = NewWorker(ModeInstall);
   } catch (...) {  // no worker: page 4 stays in state 50
+    LogFailure("creating the install worker", Text(Ctl::edtTarget), GetLastError());
     return;
   }
   FInstallDir = NormalizedInstallFolder(Text(Ctl::edtTarget));
@@ -66,8 +68,9 @@ void TfrmInstVXLite::StartInstall() {
     FWorker->SetWtkRecord(FFirstWTK);
     FWorker->OnTerminate = [this](TVXInstallThread& worker) { InstallTerminated(worker); };
     if (options_.prepareWorker) options_.prepareWorker(*FWorker);
-    FWorker->Start();
+    if (!FWorker->Start()) LogFailure("starting the install worker", FInstallDir, GetLastError());
   } catch (...) {
+    LogFailure("starting the install worker", FInstallDir, GetLastError());
   }
 }
 
@@ -78,10 +81,11 @@ bool TfrmInstVXLite::StartRollback(AfterRollback after) {
     worker->InstallFolder = FInstallDir;
     worker->OnTerminate = [this](TVXInstallThread& w) { RollbackTerminated(w); };
     if (options_.prepareWorker) options_.prepareWorker(*worker);
-    return worker->Start();
+    if (worker->Start()) return true;
   } catch (...) {
-    return false;
   }
+  LogFailure("starting the rollback", FInstallDir, GetLastError());
+  return false;
 }
 
 bool TfrmInstVXLite::InstallRunOver() const {
@@ -100,6 +104,7 @@ bool TfrmInstVXLite::RequestWorkerCancel() {
   FWorker->Mode = ModeCancelled;
   FWorker->CancelRequested = true;
   if (FWorker->Resume()) return true;
+  LogFailure("resuming the install worker to cancel", FInstallDir, GetLastError());
   FWorker = nullptr;
   return false;
 }
@@ -111,6 +116,8 @@ void TfrmInstVXLite::InstallTerminated(TVXInstallThread& worker) {
   // Handled once this notification has returned.
   if (!hwnd_ || !PostMessageA(hwnd_, WM_INST_DONE, static_cast<WPARAM>(mode),
                               static_cast<LPARAM>(resultCode))) {
+    LogFailure("posting the install's end to the window", std::to_string(resultCode),
+               GetLastError());
     FState = kStateEnded;
     SetText(Ctl::lblFinal, text::kUserCancelled);
   }
@@ -118,13 +125,15 @@ void TfrmInstVXLite::InstallTerminated(TVXInstallThread& worker) {
 
 void TfrmInstVXLite::RollbackTerminated(TVXInstallThread& worker) {
   FState = kStateEnded;
+  LogLine("rollback ended: mode %d, code %d", static_cast<int>(worker.Mode.load()),
+          static_cast<int>(worker.ResultCode));
   if (worker.Mode.load() != ModeRollback || afterRollback_ == AfterRollback::CloseWindow) {
     Close();
     return;
   }
   // After a failed step the finish text already says which code ended it.
   if (afterRollback_ == AfterRollback::ShowCancelled) SetText(Ctl::lblFinal, text::kUserCancelled);
-  btnNavClick(Ctl::btnNext);  // page 4 to page 5
+  ShowFinishPage();
 }
 
 // ---------------------------------------------------------------- worker messages
@@ -138,6 +147,7 @@ void TfrmInstVXLite::InstProgress(WPARAM bytesWritten, LPARAM item) {
       UpdateWindow(bar);
     }
   } catch (...) {
+    LogFailure("moving the progress bar", std::to_string(bytesWritten), GetLastError());
   }
   // The worker's item list is complete, each name final, before the first
   // progress message is posted.
@@ -161,10 +171,13 @@ void TfrmInstVXLite::InstStep(int32_t code) {
 void TfrmInstVXLite::InstError(int32_t code) {
   // The worker has halted; page 4 stays and "E&xit" closes without a question.
   FState = kStateFailed;
+  LogLine("install halted with error code %d", static_cast<int>(code));
   interaction_.ShowBox(hwnd_, FormatText(text::kInstallErrorFormat, code), BoxKind::Error);
 }
 
 void TfrmInstVXLite::InstDone(int32_t mode, int32_t resultCode) {
+  LogLine("install run ended: mode %d, code %d", static_cast<int>(mode),
+          static_cast<int>(resultCode));
   try {
     if (mode == ModeInstall) {
       FState = kStateFinished;
@@ -174,18 +187,21 @@ void TfrmInstVXLite::InstDone(int32_t mode, int32_t resultCode) {
         // then show the code on page 5, with no shortcut made.
         FState = kStateUndoing;
         SetText(Ctl::lblFinal, FormatText(text::kFinishedWithCodeFormat, resultCode));
+        LogLine("no shortcuts made: the registry step failed; the install is undone");
         if (StartRollback(AfterRollback::ShowFailure)) return;
         FState = kStateFinished;
       } else if (resultCode != kInstallOk) {
+        LogLine("no shortcuts made: the install ended with code %d", static_cast<int>(resultCode));
         SetText(Ctl::lblFinal, FormatText(text::kFinishedWithCodeFormat, resultCode));
       } else if (FileExists(product)) {
         PostMessageA(hwnd_, WM_INST_STEP, 0, kStepCreatingShortcuts);
         CreateShortcuts(product);
         SetText(Ctl::lblFinal, text::kFinished);
       } else {
+        LogLine("no shortcuts made: \"%s\" is missing", product.c_str());
         SetText(Ctl::lblFinal, FormatText(text::kFinishedWithCodeFormat, kProductExeMissingCode));
       }
-      btnNavClick(Ctl::btnNext);  // to page 5
+      ShowFinishPage();
     } else if (mode == ModeCancelled) {
       FState = kStateUndoing;
       SetText(Ctl::lblFinal, text::kCancelledByUserPrefix + std::to_string(resultCode));
@@ -195,6 +211,7 @@ void TfrmInstVXLite::InstDone(int32_t mode, int32_t resultCode) {
       SetText(Ctl::lblFinal, text::kUserCancelled);
     }
   } catch (...) {
+    LogFailure("ending the install run", FInstallDir, GetLastError());
   }
 }
 

@@ -6,9 +6,12 @@
 #include <ole2.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "common/product.h"
+#include "common/run_log.h"
 #include "common/system.h"
 
 namespace vx {
@@ -63,11 +66,14 @@ constexpr FontStyle kFonts[static_cast<size_t>(FontId::Count)] = {
 };
 
 // The banner picture: a JPEG in the resources, decoded by OLE into a bitmap
-// the window owns.
-HBITMAP LoadJpegResource(HMODULE module, const char* name, SIZE& size) {
+// the window owns. Null when it cannot be had, with the Windows error or the
+// failing call's result in error.
+HBITMAP LoadJpegResource(HMODULE module, const char* name, SIZE& size, DWORD& error) {
   ResourceBytes bytes = FindResourceBytes(module, name, RT_RCDATA);
+  error = GetLastError();
   if (!bytes.data || bytes.size == 0) return nullptr;
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size);
+  error = GetLastError();
   if (!memory) return nullptr;
   if (void* target = GlobalLock(memory)) {
     memcpy(target, bytes.data, bytes.size);
@@ -77,19 +83,22 @@ HBITMAP LoadJpegResource(HMODULE module, const char* name, SIZE& size) {
     return nullptr;
   }
   ComPtr<IStream> stream;
-  if (FAILED(CreateStreamOnHGlobal(memory, TRUE, stream.put()))) {
+  HRESULT result = CreateStreamOnHGlobal(memory, TRUE, stream.put());
+  if (FAILED(result)) {
     GlobalFree(memory);
+    error = static_cast<DWORD>(result);
     return nullptr;
   }
   ComPtr<IPicture> picture;
-  if (FAILED(OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size), FALSE, IID_IPicture,
-                            picture.put_void()))) {
-    return nullptr;
-  }
+  result = OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size), FALSE, IID_IPicture,
+                          picture.put_void());
   SHORT type = PICTYPE_NONE;
   OLE_HANDLE handle = 0;
-  if (FAILED(picture->get_Type(&type)) || type != PICTYPE_BITMAP ||
-      FAILED(picture->get_Handle(&handle))) {
+  if (SUCCEEDED(result)) result = picture->get_Type(&type);
+  if (SUCCEEDED(result) && type != PICTYPE_BITMAP) result = E_UNEXPECTED;
+  if (SUCCEEDED(result)) result = picture->get_Handle(&handle);
+  if (FAILED(result)) {
+    error = static_cast<DWORD>(result);
     return nullptr;
   }
   // The picture object owns its bitmap: keep a copy of our own.
@@ -98,9 +107,11 @@ HBITMAP LoadJpegResource(HMODULE module, const char* name, SIZE& size) {
                                                 IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   BITMAP info{};
   if (!copy || !GetObjectA(copy, sizeof info, &info)) {
+    error = GetLastError();
     if (copy) DeleteObject(copy);
     return nullptr;
   }
+  error = ERROR_SUCCESS;
   size = SIZE{info.bmWidth, info.bmHeight};
   return copy;
 }
@@ -209,28 +220,38 @@ bool TfrmInstVXLite::CreateControls() {
   SendMessageA(Control(Ctl::cboxStart), BM_SETCHECK, BST_CHECKED, 0);
   SendMessageA(Control(Ctl::edtTarget), EM_LIMITTEXT, MAX_PATH, 0);
 
-  whiteBrush_.reset(CreateSolidBrush(kWhite));
-  bannerBrush_.reset(CreateSolidBrush(kBannerGrey));
-  noteBrush_.reset(CreateSolidBrush(kNoteGrey));
-  memoBrush_.reset(CreateSolidBrush(kMemoGrey));
+  for (const ControlLayout& item : kControls) {
+    if (item.background == kDefaultColor) continue;
+    const bool known = std::any_of(brushes_.begin(), brushes_.end(), [&](const Brush& brush) {
+      return brush.color == item.background;
+    });
+    if (!known) {
+      brushes_.push_back(Brush{item.background, GdiObject(CreateSolidBrush(item.background))});
+    }
+  }
 
   tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                              instance, nullptr);
+  if (!tooltip_) LogFailure("creating the link hints", TOOLTIPS_CLASSA, GetLastError());
   LoadPictures();
   return true;
 }
 
 void TfrmInstVXLite::LoadPictures() {
-  banner_.reset(LoadJpegResource(resources_, kBannerResourceName, bannerSize_));
+  DWORD bannerError = ERROR_SUCCESS;
+  banner_.reset(LoadJpegResource(resources_, kBannerResourceName, bannerSize_, bannerError));
+  if (!banner_) LogFailure("loading the banner picture", kBannerResourceName, bannerError);
   tick_ = LoadGlyph(resources_, kTickGlyphResourceName);
+  if (!tick_) LogFailure("loading the tick glyph", kTickGlyphResourceName, GetLastError());
   iconLarge_ = static_cast<HICON>(LoadImageA(resources_, kIconResourceName, IMAGE_ICON,
                                              GetSystemMetrics(SM_CXICON),
                                              GetSystemMetrics(SM_CYICON), 0));
   iconSmall_ = static_cast<HICON>(LoadImageA(resources_, kIconResourceName, IMAGE_ICON,
                                              GetSystemMetrics(SM_CXSMICON),
                                              GetSystemMetrics(SM_CYSMICON), 0));
+  if (!iconLarge_ || !iconSmall_) LogFailure("loading the icon", kIconResourceName, GetLastError());
   if (iconLarge_) SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(iconLarge_));
   if (iconSmall_) SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(iconSmall_));
 }
@@ -256,10 +277,11 @@ void TfrmInstVXLite::ApplyDpi(UINT dpi, const RECT* suggested) {
     const auto font = reinterpret_cast<WPARAM>(fonts_[static_cast<size_t>(item.font)].get());
     SendMessageA(Control(item.id), WM_SETFONT, font, FALSE);
     if (HWND frame = frames_[Index(item.id)]) SendMessageA(frame, WM_SETFONT, font, FALSE);
-    if (item.dock == Dock::None) {
+    if (item.dock == Dock::None || item.dock == Dock::Across) {
       SetWindowPos(Control(item.id), nullptr, Scale(item.left), Scale(item.top),
                    Scale(item.width), Scale(item.height), SWP_NOZORDER | SWP_NOACTIVATE);
       if (IsSizedToText(item.kind)) AutoSize(item.id);
+      if (item.dock == Dock::Across) StretchAcross(item);
     }
   }
   if (tooltip_) {
@@ -327,6 +349,8 @@ void TfrmInstVXLite::LayoutChildren(HWND container) {
     } else if (item.dock == Dock::Inset) {
       place(control, client.left + kBevel, client.top + kBevel,
             client.right - client.left - 2 * kBevel, client.bottom - client.top - 2 * kBevel);
+    } else if (item.dock == Dock::Across) {
+      StretchAcross(item);
     }
   }
   for (const ControlLayout& item : kControls) {
@@ -339,6 +363,18 @@ void TfrmInstVXLite::LayoutChildren(HWND container) {
   if (id != Ctl::Count && frames_[Index(id)]) {
     place(frames_[Index(id)], 0, 0, client.right, client.bottom);
   }
+}
+
+void TfrmInstVXLite::StretchAcross(const ControlLayout& item) {
+  HWND control = Control(item.id);
+  HWND parent = control ? GetParent(control) : nullptr;
+  if (!parent) return;
+  RECT client{}, box{};
+  GetClientRect(parent, &client);
+  GetWindowRect(control, &box);
+  const int width = client.right - Scale(2 * item.left);
+  SetWindowPos(control, nullptr, 0, 0, width > 0 ? width : 0, box.bottom - box.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Labels and link labels take the size of their text, as the window's
@@ -390,10 +426,9 @@ COLORREF TfrmInstVXLite::BackgroundColor(Ctl id) const {
 
 HBRUSH TfrmInstVXLite::BackgroundBrush(Ctl id) {
   const COLORREF color = BackgroundColor(id);
-  if (color == kWhite) return static_cast<HBRUSH>(whiteBrush_.get());
-  if (color == kBannerGrey) return static_cast<HBRUSH>(bannerBrush_.get());
-  if (color == kNoteGrey) return static_cast<HBRUSH>(noteBrush_.get());
-  if (color == kMemoGrey) return static_cast<HBRUSH>(memoBrush_.get());
+  for (const Brush& brush : brushes_) {
+    if (brush.color == color && brush.brush) return static_cast<HBRUSH>(brush.brush.get());
+  }
   if (color == GetSysColor(COLOR_WINDOW)) return GetSysColorBrush(COLOR_WINDOW);
   return GetSysColorBrush(COLOR_BTNFACE);
 }
@@ -409,9 +444,11 @@ LRESULT TfrmInstVXLite::ControlColors(HWND control, HDC dc) {
 
 void TfrmInstVXLite::PaintPanel(HWND panel, HDC dc) {
   const Ctl id = IdOf(panel);
+  if (id == Ctl::Count) return;
+  const ControlLayout& item = LayoutOf(id);
   RECT client{};
   GetClientRect(panel, &client);
-  if (id == Ctl::Image1 && banner_) {
+  if (item.kind == Kind::Picture && banner_) {
     HDC memory = CreateCompatibleDC(dc);
     if (!memory) return;
     HGDIOBJ old = SelectObject(memory, banner_.get());
@@ -426,10 +463,16 @@ void TfrmInstVXLite::PaintPanel(HWND panel, HDC dc) {
     }
     SelectObject(memory, old);
     DeleteDC(memory);
-  } else if (id == Ctl::pnlBanner) {
-    DrawEdge(dc, &client, BDR_RAISEDINNER, BF_RECT);
-  } else if (id == Ctl::pnlButtons) {
-    DrawEdge(dc, &client, EDGE_ETCHED, BF_TOP);
+  }
+  switch (item.edge) {
+    case Edge::RaisedFrame:
+      DrawEdge(dc, &client, BDR_RAISEDINNER, BF_RECT);
+      break;
+    case Edge::EtchedTop:
+      DrawEdge(dc, &client, EDGE_ETCHED, BF_TOP);
+      break;
+    case Edge::None:
+      break;
   }
 }
 
@@ -525,6 +568,7 @@ LRESULT CALLBACK TfrmInstVXLite::WindowProc(HWND window, UINT message, WPARAM wP
   try {
     return self->HandleMessage(message, wParam, lParam);
   } catch (...) {  // no failure leaves a handler
+    LogFailure("handling a window message", std::to_string(message), GetLastError());
     return 0;
   }
 }
@@ -543,6 +587,7 @@ LRESULT CALLBACK TfrmInstVXLite::PanelProc(HWND panel, UINT message, WPARAM wPar
       LRESULT result = 0;
       if (self->HandlePanelMessage(panel, message, wParam, lParam, result)) return result;
     } catch (...) {
+      LogFailure("handling a panel message", std::to_string(message), GetLastError());
       return 0;
     }
   }
@@ -585,9 +630,12 @@ bool TfrmInstVXLite::HandlePanelMessage(HWND panel, UINT message, WPARAM wParam,
     }
     case WM_SIZE: {
       LayoutChildren(panel);
+      // What a panel paints itself follows its size.
       const Ctl id = IdOf(panel);
-      if (id == Ctl::Panel2 || id == Ctl::Panel4) Panel2Resize();
-      if (id == Ctl::Image1 || id == Ctl::pnlBanner) InvalidateRect(panel, nullptr, TRUE);
+      if (id != Ctl::Count &&
+          (LayoutOf(id).kind == Kind::Picture || LayoutOf(id).edge != Edge::None)) {
+        InvalidateRect(panel, nullptr, TRUE);
+      }
       result = 0;
       return true;
     }

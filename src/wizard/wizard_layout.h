@@ -72,6 +72,14 @@ enum class Dock {
   Bottom,  // full width at the bottom, its own height
   Fill,    // what the top and bottom ones leave
   Inset,   // the parent's client area less one pixel on every side
+  Across,  // its own left, top and height; the parent's width less its left margin twice
+};
+
+// What a container paints over its background.
+enum class Edge {
+  None,
+  RaisedFrame,  // a raised inner bevel all round
+  EtchedTop,    // an etched line along the top
 };
 
 enum class FontId : int {
@@ -103,6 +111,7 @@ struct ControlLayout {
   FontId font;
   COLORREF text;        // kDefaultColor: the system's
   COLORREF background;  // kDefaultColor: the parent's
+  Edge edge = Edge::None;
 };
 
 // Client area of the window at 96 dpi.
@@ -113,13 +122,13 @@ inline constexpr int kClientHeight = 387;
 inline constexpr std::array<ControlLayout, kControlCount> kControls = {{
   {Ctl::pnlMain,     Ctl::Window,     Kind::Panel,     Dock::Fill,     0,   0,   0,   0, FontId::Form,        kDefaultColor, kDefaultColor},
   {Ctl::panel1,      Ctl::pnlMain,    Kind::Panel,     Dock::Fill,     0,   0,   0,   0, FontId::Form,        kDefaultColor, kWhite},
-  {Ctl::pnlBanner,   Ctl::panel1,     Kind::Panel,     Dock::Top,      0,   0,   0,  48, FontId::Form,        kDefaultColor, kBannerGrey},
+  {Ctl::pnlBanner,   Ctl::panel1,     Kind::Panel,     Dock::Top,      0,   0,   0,  48, FontId::Form,        kDefaultColor, kBannerGrey, Edge::RaisedFrame},
   {Ctl::Image1,      Ctl::pnlBanner,  Kind::Picture,   Dock::Inset,    1,   1, 533,  46, FontId::Form,        kDefaultColor, kBannerGrey},
   {Ctl::lblWelcome,  Ctl::panel1,     Kind::Label,     Dock::None,     8,  80,   0,   0, FontId::Arial13Bold, kDefaultColor, kDefaultColor},
   {Ctl::lblIntro,    Ctl::panel1,     Kind::WrapLabel, Dock::None,     8, 132, 457,  37, FontId::Form,        kDefaultColor, kDefaultColor},
   {Ctl::lblOPTIONS,  Ctl::panel1,     Kind::WrapLabel, Dock::None,     8, 200, 457,  37, FontId::Form,        kDefaultColor, kDefaultColor},
   {Ctl::Panel2,      Ctl::pnlMain,    Kind::Panel,     Dock::Fill,     0,   0,   0,   0, FontId::Form,        kDefaultColor, kWhite},
-  {Ctl::mmEULA,      Ctl::Panel2,     Kind::Memo,      Dock::None,    16,  80, 505, 185, FontId::Arial12,     kNavy,         kMemoGrey},
+  {Ctl::mmEULA,      Ctl::Panel2,     Kind::Memo,      Dock::Across,  16,  80, 505, 185, FontId::Arial12,     kNavy,         kMemoGrey},
   {Ctl::cbEULA,      Ctl::Panel2,     Kind::CheckBox,  Dock::None,    16, 272, 505,  17, FontId::Form,        kDefaultColor, kDefaultColor},
   {Ctl::Panel3,      Ctl::pnlMain,    Kind::Panel,     Dock::Fill,     0,   0,   0,   0, FontId::Form,        kDefaultColor, kWhite},
   {Ctl::lblFolder,   Ctl::Panel3,     Kind::Label,     Dock::None,    16,  80,   0,   0, FontId::Form,        kDefaultColor, kDefaultColor},
@@ -128,7 +137,7 @@ inline constexpr std::array<ControlLayout, kControlCount> kControls = {{
   {Ctl::Panel4,      Ctl::pnlMain,    Kind::Panel,     Dock::Fill,     0,   0,   0,   0, FontId::Form,        kDefaultColor, kWhite},
   {Ctl::lblWait,     Ctl::Panel4,     Kind::WrapLabel, Dock::None,    16,  80, 505,  33, FontId::Arial12,     kDefaultColor, kDefaultColor},
   {Ctl::gbProgress,  Ctl::Panel4,     Kind::Group,     Dock::Bottom,   0,   0,   0,  73, FontId::Arial12,     kBlack,        kDefaultColor},
-  {Ctl::pbarInstall, Ctl::gbProgress, Kind::Progress,  Dock::None,     8,  25, 521,  16, FontId::Form,        kDefaultColor, kDefaultColor},
+  {Ctl::pbarInstall, Ctl::gbProgress, Kind::Progress,  Dock::Across,   8,  25, 521,  16, FontId::Form,        kDefaultColor, kDefaultColor},
   {Ctl::lblFile,     Ctl::gbProgress, Kind::Label,     Dock::None,     8,  50,   0,   0, FontId::Form,        kNavy,         kDefaultColor},
   {Ctl::Panel5,      Ctl::pnlMain,    Kind::Panel,     Dock::Fill,     0,   0,   0,   0, FontId::Form,        kDefaultColor, kWhite},
   {Ctl::lblFinal,    Ctl::Panel5,     Kind::Label,     Dock::None,    16,  80,   0,   0, FontId::Arial13Bold, kBlack,        kDefaultColor},
@@ -137,7 +146,7 @@ inline constexpr std::array<ControlLayout, kControlCount> kControls = {{
   {Ctl::lblNote,     Ctl::gbNOTE,     Kind::WrapLabel, Dock::None,    72,  12, 457,  37, FontId::Arial12,     kDefaultColor, kDefaultColor},
   {Ctl::lblJDKUrl,   Ctl::gbNOTE,     Kind::Link,      Dock::None,    16,  64,   0,   0, FontId::Arial12Link, kLinkBlue,     kDefaultColor},
   {Ctl::lblWTKUrl,   Ctl::gbNOTE,     Kind::Link,      Dock::None,    16,  96,   0,   0, FontId::Arial12Link, kLinkBlue,     kDefaultColor},
-  {Ctl::pnlButtons,  Ctl::Window,     Kind::Panel,     Dock::Bottom,   0,   0,   0,  41, FontId::Arial11,     kDefaultColor, kDefaultColor},
+  {Ctl::pnlButtons,  Ctl::Window,     Kind::Panel,     Dock::Bottom,   0,   0,   0,  41, FontId::Arial11,     kDefaultColor, kDefaultColor, Edge::EtchedTop},
   {Ctl::lblCopy,     Ctl::pnlButtons, Kind::Label,     Dock::None,     8,   2,   0,   0, FontId::Arial11,     kDefaultColor, kDefaultColor},
   {Ctl::lblURL,      Ctl::pnlButtons, Kind::Link,      Dock::None,     8,  24,   0,   0, FontId::Arial11Link, kLinkBlue,     kDefaultColor},
   {Ctl::btnBack,     Ctl::pnlButtons, Kind::Button,    Dock::None,   264,   8,  75,  25, FontId::Arial11,     kDefaultColor, kDefaultColor},

@@ -12,6 +12,7 @@
 #include "common/files.h"
 #include "common/product.h"
 #include "common/registry.h"
+#include "common/run_log.h"
 #include "common/system.h"
 #include "common/text.h"
 #include "wizard/folder_check.h"
@@ -25,8 +26,11 @@ namespace {
 // closed it has returned.
 constexpr UINT kDestroyMessage = WM_APP + 1;
 
-constexpr Ctl kPagePanels[kPageCount] = {Ctl::panel1, Ctl::Panel2, Ctl::Panel3, Ctl::Panel4,
-                                         Ctl::Panel5};
+// A caption without its "&" accelerator marks, as the log names a button.
+std::string WithoutAccelerators(std::string caption) {
+  caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
+  return caption;
+}
 
 // The agreement's lines, each ended by CR LF as the edit control shows them;
 // lines in the resource may end with CR LF, LF or CR. The text ends at a
@@ -49,6 +53,20 @@ std::string AgreementLines(std::string_view bytes) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- the pages
+
+// clang-format off
+const TfrmInstVXLite::Page TfrmInstVXLite::kPages[] = {
+  // panel       name              forward         enabled glyph  back shown/enabled  cancel        on entering                      before leaving forward
+  {Ctl::panel1, "welcome",        text::kNext,    true,   false, false, false,       text::kExit,   nullptr,                         nullptr},
+  {Ctl::Panel2, "licence",        text::kNext,    false,  false, true,  true,        text::kExit,   &TfrmInstVXLite::EnterLicence,   nullptr},
+  {Ctl::Panel3, "install folder", text::kInstall, true,   true,  true,  true,        text::kExit,   nullptr,                         &TfrmInstVXLite::CheckFolderPage},
+  {Ctl::Panel4, "progress",       text::kInstall, false,  false, true,  false,       text::kExit,   &TfrmInstVXLite::StartInstall,   nullptr},
+  {Ctl::Panel5, "finish",         nullptr,        false,  false, false, false,       text::kFinish, &TfrmInstVXLite::EnterFinish,    nullptr},
+};
+// clang-format on
+const int TfrmInstVXLite::kPageCount = static_cast<int>(std::size(kPages));
 
 bool IsStepState(int state) {
   return state == 100 || state == 150 || state == 200 || state == 300 || state == 350 ||
@@ -112,13 +130,8 @@ bool TfrmInstVXLite::IsProductInstalled() const {
 void TfrmInstVXLite::FormCreate() {
   FInstalled = IsProductInstalled();
   FOtherSetupWnd = options_.otherSetupWindow;
-  tags_[Index(Ctl::btnNext)] = kNavForward;
-  tags_[Index(Ctl::btnBack)] = kNavBackward;
-  for (int page = 0; page < kPageCount; ++page) tags_[Index(kPagePanels[page])] = (page + 1) * 100;
-  tags_[Index(Ctl::pnlBanner)] = kBannerTag;
   FPageIndex = 0;
   FFirstShow = true;
-  pcMainActivePage_ = 0;
   FJDKList.clear();
   FWTKList.clear();
   FFolderList.clear();
@@ -170,8 +183,10 @@ void TfrmInstVXLite::InitTexts() {
 // The licence edit gets its text once, after its font and size are set: the
 // edit lays out every line again whenever either changes.
 void TfrmInstVXLite::LoadEULA() {
+  DWORD error = ERROR_SUCCESS;  // stays 0 for a resource without text
   try {
     const ResourceBytes bytes = FindResourceBytes(resources_, kEulaResourceName, RT_RCDATA);
+    if (!bytes.data) error = GetLastError();
     if (bytes.data && bytes.size > 0) {
       const std::string lines = AgreementLines(std::string_view(bytes.data, bytes.size));
       if (!lines.empty()) {
@@ -181,6 +196,8 @@ void TfrmInstVXLite::LoadEULA() {
     }
   } catch (...) {  // the agreement built into the window is shown instead
   }
+  LogFailure("reading the licence text (the built-in agreement is shown)", kEulaResourceName,
+             error);
   SetText(Ctl::mmEULA, text::kBuiltInAgreement);
 }
 
@@ -253,6 +270,7 @@ LRESULT TfrmInstVXLite::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       }
       break;
     case WM_CLOSE:  // caption button, Alt+F4, system menu
+      LogLine("window close asked on page %d in state %d", FPageIndex + 1, FState);
       if (FormCloseQuery()) {
         closing_ = true;
         DestroyWindow(hwnd_);
@@ -304,6 +322,9 @@ void TfrmInstVXLite::OnCommand(Ctl id, int code) {
       (!IsWindowEnabled(control) || !IsWindowVisible(control))) {
     return;
   }
+  if (kind == Kind::Button && code == BN_CLICKED) {
+    LogLine("button %s pressed", WithoutAccelerators(Text(id)).c_str());
+  }
   switch (id) {
     case Ctl::btnBack:
     case Ctl::btnNext:
@@ -342,7 +363,7 @@ bool TfrmInstVXLite::TranslateKeys(MSG& message) {
   if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
     // On the finish page the cancel button is "&Finish", which may start the
     // product: Esc closes there as the caption button does.
-    if (FPageIndex == kPageCount - 1) {
+    if (OnFinishPage()) {
       SendMessageA(hwnd_, WM_CLOSE, 0, 0);
     } else {
       OnCommand(Ctl::btnCancel, BN_CLICKED);
@@ -363,39 +384,37 @@ void TfrmInstVXLite::RunMessageLoop() {
 
 // ---------------------------------------------------------------- pages and navigation
 
+void TfrmInstVXLite::ShowPage(int index) {
+  if (index < 0 || index >= kPageCount) return;
+  FPageIndex = index;
+  pcMainChange();
+}
+
+// The finish page is the last one.
+void TfrmInstVXLite::ShowFinishPage() { ShowPage(kPageCount - 1); }
+
+bool TfrmInstVXLite::OnFinishPage() const { return FPageIndex == kPageCount - 1; }
+
 void TfrmInstVXLite::pcMainChange() {
   SetWindowTextA(hwnd_, kWindowCaption);
-  HWND pageArea = Control(Ctl::pnlMain);
-  // Every page panel shown goes back to its page...
-  for (const ControlLayout& item : kControls) {
-    const int tag = tags_[Index(item.id)];
-    if (item.kind == Kind::Panel && tag != 0 && tag != kBannerTag &&
-        GetParent(Control(item.id)) == pageArea) {
-      ShowWindow(Control(item.id), SW_HIDE);
-    }
+  const Page& active = kPages[FPageIndex];
+  // Only the active page's panel is shown, with the banner on top.
+  for (const Page& page : kPages) {
+    if (&page != &active) SetVisible(page.panel, false);
   }
-  // ...and the one of the active page comes forward, with the banner on top.
-  Ctl shown = Ctl::Count;
-  for (const ControlLayout& item : kControls) {
-    const int tag = tags_[Index(item.id)];
-    if (item.kind == Kind::Panel && tag != kBannerTag && tag == (pcMainActivePage_ + 1) * 100) {
-      shown = item.id;
-      break;
-    }
-  }
-  if (shown != Ctl::Count) {
-    HWND panel = Control(shown);
-    SetParent(Control(Ctl::pnlBanner), panel);
-    LayoutChildren(panel);
-    ShowWindow(panel, SW_SHOWNA);
-  }
-  SetupPage(shown != Ctl::Count ? tags_[Index(shown)] : kNoPageTag);
+  HWND panel = Control(active.panel);
+  SetParent(Control(Ctl::pnlBanner), panel);
+  LayoutChildren(panel);
+  ShowWindow(panel, SW_SHOWNA);
+  LogLine("page %d (%s) shown", FPageIndex + 1, active.name);
+  SetupPage(active);
   EnsureFocus();
 }
 
-void TfrmInstVXLite::SetupPage(int tag) {
+void TfrmInstVXLite::SetupPage(const Page& page) {
   try {
     if (FOtherSetupWnd) {  // another setup wizard runs: leave without a word
+      LogLine("another setup window is open: this one closes");
       FState = kStateEnded;
       Close();
       return;
@@ -404,46 +423,33 @@ void TfrmInstVXLite::SetupPage(int tag) {
       BlockWizard();
       return;
     }
-    SetVisible(Ctl::btnBack, tag > kPageTagWelcome);
-    switch (tag) {
-      case kPageTagLicence:
-        SetNextGlyph(false);
-        SetChecked(Ctl::cbEULA, false);  // accepted anew every time
-        SetEnabled(Ctl::btnNext, false);
-        SetText(Ctl::btnNext, text::kNext);
-        break;
-      case kPageTagFolder:
-        SetText(Ctl::btnNext, text::kInstall);
-        SetNextGlyph(true);
-        break;
-      case kPageTagProgress:
-        SetEnabled(Ctl::btnNext, false);
-        SetNextGlyph(false);
-        SetEnabled(Ctl::btnBack, false);
-        StartInstall();
-        break;
-      case kPageTagFinish:
-        ShowJavaNote();
-        SetEnabled(Ctl::btnNext, false);
-        SetVisible(Ctl::btnNext, false);
-        SetEnabled(Ctl::btnBack, false);
-        SetVisible(Ctl::btnBack, false);
-        SetNextGlyph(false);
-        SetEnabled(Ctl::btnCancel, true);
-        SetText(Ctl::btnCancel, text::kFinish);
-        SetVisible(Ctl::cboxStart, FileExists(FInstallDir + "\\" + kProductExeName));
-        break;
-      default:
-        SetEnabled(Ctl::btnNext, FPageIndex < kPageCount - 1);
-        SetText(Ctl::btnNext, text::kNext);
-        break;
-    }
+    SetVisible(Ctl::btnBack, page.backShown);
+    SetEnabled(Ctl::btnBack, page.backEnabled);
+    SetVisible(Ctl::btnNext, page.forwardText != nullptr);
+    if (page.forwardText) SetText(Ctl::btnNext, page.forwardText);
+    SetEnabled(Ctl::btnNext, page.forwardEnabled);
+    SetNextGlyph(page.forwardGlyph);
+    SetText(Ctl::btnCancel, page.cancelText);
+    SetEnabled(Ctl::btnCancel, true);
+    if (page.onEnter) (this->*page.onEnter)();
   } catch (...) {  // the wizard stays where it was
+    LogFailure("setting up the page", page.name, GetLastError());
   }
+}
+
+void TfrmInstVXLite::EnterLicence() {
+  SetChecked(Ctl::cbEULA, false);  // accepted anew every time
+}
+
+void TfrmInstVXLite::EnterFinish() {
+  ShowJavaNote();
+  SetVisible(Ctl::cboxStart, FileExists(FInstallDir + "\\" + kProductExeName));
 }
 
 // The product is installed or running: the wizard says so and can only close.
 void TfrmInstVXLite::BlockWizard() {
+  LogLine("the wizard is blocked: %s",
+          FInstalled ? "the product is installed" : "the product runs");
   interaction_.ShowBox(hwnd_, FInstalled ? text::kAlreadyInstalled : text::kAlreadyRunning,
                        BoxKind::Error);
   SetTextColor(Ctl::lblWelcome, kRed);
@@ -460,21 +466,13 @@ void TfrmInstVXLite::BlockWizard() {
 
 void TfrmInstVXLite::btnNavClick(Ctl sender) {
   try {
-    if (LayoutOf(sender).kind != Kind::Button) return;
-    const int tag = tags_[Index(sender)];
-    if (tag == kNavForward && !CheckPage()) return;
-    if (tag == kNavForward) {
-      ++FPageIndex;
-    } else if (tag == kNavBackward) {
-      --FPageIndex;
-    } else {
-      return;
-    }
-    if (FPageIndex >= 0 && FPageIndex < kPageCount) pcMainActivePage_ = FPageIndex;
-    SetEnabled(Ctl::btnBack, FPageIndex > 0);
-    SetEnabled(Ctl::btnNext, FPageIndex < kPageCount - 1);
-    pcMainChange();
+    const bool forward = sender == Ctl::btnNext;
+    if (!forward && sender != Ctl::btnBack) return;
+    const Page& page = kPages[FPageIndex];
+    if (forward && page.mayLeave && !(this->*page.mayLeave)()) return;
+    ShowPage(FPageIndex + (forward ? 1 : -1));
   } catch (...) {
+    LogFailure("moving between pages", kPages[FPageIndex].name, GetLastError());
   }
 }
 
@@ -546,22 +544,6 @@ void TfrmInstVXLite::Close() {
   PostMessageA(hwnd_, kDestroyMessage, 0, 0);
 }
 
-void TfrmInstVXLite::Panel2Resize() {
-  RECT client{};
-  HWND memo = Control(Ctl::mmEULA);
-  HWND bar = Control(Ctl::pbarInstall);
-  if (!memo || !bar) return;
-  RECT box{};
-  GetWindowRect(memo, &box);
-  GetClientRect(Control(Ctl::Panel2), &client);
-  SetWindowPos(memo, nullptr, 0, 0, client.right - Scale(32), box.bottom - box.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  GetWindowRect(bar, &box);
-  GetClientRect(Control(Ctl::gbProgress), &client);
-  SetWindowPos(bar, nullptr, 0, 0, client.right - Scale(16), box.bottom - box.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void TfrmInstVXLite::ShowJavaNote() {
   SetVisible(Ctl::lblJDKUrl, FFirstJDK == nullptr);
   SetVisible(Ctl::lblWTKUrl, FFirstWTK == nullptr);
@@ -587,8 +569,7 @@ void TfrmInstVXLite::btnBrowseClick() {
   }
 }
 
-bool TfrmInstVXLite::CheckPage() {
-  if (FPageIndex != kPageTagFolder / 100 - 1) return true;
+bool TfrmInstVXLite::CheckFolderPage() {
   const std::string field = Text(Ctl::edtTarget);
   std::string reason;
   if (!footprint_) {
@@ -596,10 +577,13 @@ bool TfrmInstVXLite::CheckPage() {
     HRSRC info = FindResourceA(resources_, kPackageResourceName, MAKEINTRESOURCEA(10));  // RT_RCDATA
     HGLOBAL loaded = info ? LoadResource(resources_, info) : nullptr;
     const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    if (!bytes) LogFailure("reading the package's item list", kPackageResourceName, GetLastError());
     footprint_ = bytes ? FootprintOfPackage(std::string_view(bytes, SizeofResource(resources_, info)))
                        : InstallFootprint{};
   }
   const bool passed = CheckInstallFolder(field, reason, *footprint_);
+  LogLine("folder check of \"%s\": %s", TrimBlanks(field).c_str(),
+          passed ? "accepted" : reason.c_str());
   if (!passed) {
     interaction_.ShowBox(hwnd_, FolderErrorText(TrimBlanks(field), reason), BoxKind::Error);
   }

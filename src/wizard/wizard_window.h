@@ -1,6 +1,7 @@
 // The wizard window TfrmInstVXLite: five pages (welcome, licence, install
 // folder, progress, finish) above a bar of buttons, and the controller that
-// moves between them.
+// moves between them. What differs from page to page is one row of the page
+// table (wizard_window.cpp); the controller only reads it.
 //
 // Everything here runs on the window's thread. Message boxes, the folder
 // dialog and shell calls go through a WizardInteraction, so test programs
@@ -36,19 +37,6 @@ inline constexpr int kStateUndoing = 799;     // the rollback worker runs
 // The install step states 100 ... 400 are the step codes themselves.
 bool IsStepState(int state);     // 100, 150, 200, 300, 350, 400
 bool IsClosableState(int state); // 500, 600, 650
-
-// Page tags of the page panels (page index = tag div 100 - 1), the banner's
-// tag, and the navigation tags of the two navigation buttons.
-inline constexpr int kPageCount = 5;
-inline constexpr int kPageTagWelcome = 100;
-inline constexpr int kPageTagLicence = 200;
-inline constexpr int kPageTagFolder = 300;
-inline constexpr int kPageTagProgress = 400;
-inline constexpr int kPageTagFinish = 500;
-inline constexpr int kNoPageTag = -1;
-inline constexpr int kBannerTag = 2007;
-inline constexpr int kNavForward = 100;
-inline constexpr int kNavBackward = 200;
 
 struct WizardOptions {
   // A setup wizard window found before this one was created, or null.
@@ -133,6 +121,9 @@ class TfrmInstVXLite {
   void CreateFonts();
   void ApplyDpi(UINT dpi, const RECT* suggested);
   void LayoutChildren(HWND container);
+  // A Dock::Across control takes its parent's width less its left margin on
+  // both sides.
+  void StretchAcross(const ControlLayout& item);
   void AutoSize(Ctl id);
   void LoadPictures();
   void AddHint(Ctl link);
@@ -163,23 +154,50 @@ class TfrmInstVXLite {
   void LoadEULA();
 
   // ---- controller
+  // What differs between the pages: one row per page, in page order.
+  struct Page {
+    Ctl panel;                // the page panel shown
+    const char* name;         // how the log names the page
+    const char* forwardText;  // the forward button's caption; null: the button is hidden
+    bool forwardEnabled;      // on entering (the page's own rules change it later)
+    bool forwardGlyph;        // the tick beside the forward caption
+    bool backShown;
+    bool backEnabled;
+    const char* cancelText;   // the cancel button's caption
+    // Run after the buttons are set up on entering the page; may be null.
+    void (TfrmInstVXLite::*onEnter)();
+    // Must return true before the forward button leaves the page; may be null.
+    bool (TfrmInstVXLite::*mayLeave)();
+  };
+  static const Page kPages[];
+  static const int kPageCount;
+
   void OnCommand(Ctl id, int code);
+  // Makes page index the current one and shows it.
+  void ShowPage(int index);
+  void ShowFinishPage();
+  bool OnFinishPage() const;
+  // Shows the page FPageIndex names and sets it up.
   void pcMainChange();
-  void SetupPage(int tag);
+  void SetupPage(const Page& page);
   void BlockWizard();
   void btnNavClick(Ctl sender);
   void cbEULAClick();
   void btnCancelClick();
   bool FormCloseQuery();
   void Close();
-  void Panel2Resize();
   void ShowJavaNote();
   void LinkClick(Ctl link);
+  // Page entry actions of the page table.
+  void EnterLicence();
+  void EnterFinish();
 
   // ---- folder page
   void edtTargetChange();
   void btnBrowseClick();
-  bool CheckPage();
+  // The folder page's check before it is left forward: the error box when
+  // the folder is refused.
+  bool CheckFolderPage();
 
   // ---- install
   // Page 4's set-up: the progress caption, FInstallDir, and the start of the
@@ -251,17 +269,12 @@ class TfrmInstVXLite {
   // What the package will write, for the folder checks; read at the first check.
   std::optional<InstallFootprint> footprint_;
 
-  // The page container's active page (it is never shown; only the page
-  // panel of its active page is).
-  int pcMainActivePage_ = 0;
-
   WizardOptions options_;
   WizardInteraction& interaction_;
   HMODULE resources_;
   HWND hwnd_ = nullptr;
   std::array<HWND, kControlCount> controls_{};
   std::array<HWND, kControlCount> frames_{};   // group box frames of the groups
-  std::array<int, kControlCount> tags_{};
   std::array<COLORREF, kControlCount> textColors_{};
   std::array<std::string, kControlCount> hints_;
   std::array<std::string, kControlCount> targets_;
@@ -269,7 +282,12 @@ class TfrmInstVXLite {
   HWND lastFocus_ = nullptr;
   UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
   std::array<GdiObject, static_cast<size_t>(FontId::Count)> fonts_;
-  GdiObject whiteBrush_, bannerBrush_, noteBrush_, memoBrush_;
+  // One brush per background colour the control table names.
+  struct Brush {
+    COLORREF color;
+    GdiObject brush;
+  };
+  std::vector<Brush> brushes_;
   GdiObject banner_;          // the banner picture, 574 x 47
   SIZE bannerSize_{};
   HIMAGELIST tick_ = nullptr; // the tick glyph of "&Install"

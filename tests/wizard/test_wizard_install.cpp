@@ -238,6 +238,7 @@ TEST(ProgressBar, PositionIsBytesOverAHundredthOfTheTotal) {
 }
 
 TEST_F(WizardInstall, FullInstallFromTheFolderPageToTheFinishPageWithShortcuts) {
+  test::TestRunLog log(scratch_.path());
   MakeFolder(userQuickLaunch_);
   MakeFolder(commonQuickLaunch_);
   // A link left by an earlier install is replaced.
@@ -311,6 +312,20 @@ TEST_F(WizardInstall, FullInstallFromTheFolderPageToTheFinishPageWithShortcuts) 
   EXPECT_FALSE(wizard_->IsOpen());
   ASSERT_EQ(script_.opened.size(), 1u);
   EXPECT_EQ(script_.opened[0].second, installDir_ + "\\vxlite.exe");
+
+  // The log tells the outcome in order: the run's code, the shortcuts, the
+  // finish page, and the product started on "Finish".
+  const std::string text = log.Text();
+  size_t at = 0;
+  const std::vector<std::string> lines = {
+      "] page 4 (progress) shown\r\n", "] install run ended: mode 100, code 0\r\n",
+      "] shortcuts made: 4\r\n", "] page 5 (finish) shown\r\n", "] button Finish pressed\r\n",
+      "] finish: the product is started: \"" + installDir_ + "\\vxlite.exe\"\r\n"};
+  for (const std::string& line : lines) {
+    const size_t found = text.find(line, at);
+    ASSERT_NE(found, std::string::npos) << line << " after offset " << at << " in\n" << text;
+    at = found + line.size();
+  }
 }
 
 // Cancel while the files are copied. The worker is held after its second

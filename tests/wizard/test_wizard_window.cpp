@@ -363,6 +363,7 @@ TEST_F(WizardWindow, BrowseAddsTheProductFolderToAnExistingChoice) {
 }
 
 TEST_F(WizardWindow, FolderWithoutDriveStaysOnThePageWithTheErrorBox) {
+  test::TestRunLog log(scratch_.path());
   auto wizard = OpenWizard();
   ASSERT_TRUE(wizard);
   GoToFolderPage(*wizard);
@@ -377,6 +378,16 @@ TEST_F(WizardWindow, FolderWithoutDriveStaysOnThePageWithTheErrorBox) {
             "Install folder \"VantorexLite\r\" has no valid drive or it is not valid path\r"
             "\"VantorexLite\" is invalid path.");
   EXPECT_EQ(WindowText(Ctrl(*wizard, Ctl::edtTarget)), "  VantorexLite ");  // never rewritten
+  // The log says where the user went, what was pressed and why the folder was refused.
+  const std::string text = log.Text();
+  const size_t shown = text.find("] page 3 (install folder) shown\r\n");
+  const size_t pressed = text.find("] button Install pressed\r\n");
+  const size_t refused =
+      text.find("] folder check of \"VantorexLite\": \"VantorexLite\" is invalid path.\r\n");
+  ASSERT_NE(refused, std::string::npos) << text;
+  EXPECT_LT(shown, pressed) << text;
+  EXPECT_LT(pressed, refused) << text;
+  EXPECT_EQ(text.find("page 4"), std::string::npos) << text;
 }
 
 TEST_F(WizardWindow, GoodFolderMovesToTheProgressPage) {

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "common/handles.h"
+#include "common/product.h"
+#include "common/run_log.h"
 
 namespace vx::test {
 
@@ -156,6 +158,28 @@ char FreeDriveLetter() {
 
 bool RunningUnderWine() {
   return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+TestRunLog::TestRunLog(const std::string& folder) {
+  char tmp[MAX_PATH] = {}, temp[MAX_PATH] = {};
+  GetEnvironmentVariableA("TMP", tmp, sizeof tmp);
+  GetEnvironmentVariableA("TEMP", temp, sizeof temp);
+  SetEnvironmentVariableA("TMP", folder.c_str());
+  SetEnvironmentVariableA("TEMP", folder.c_str());
+  StartRunLog(kSetupLogTitle);
+  path_ = RunLogPath();
+  SetEnvironmentVariableA("TMP", tmp[0] ? tmp : nullptr);
+  SetEnvironmentVariableA("TEMP", temp[0] ? temp : nullptr);
+  EXPECT_EQ(path_.rfind(folder + "\\", 0), 0u) << path_;
+}
+
+TestRunLog::~TestRunLog() { StopRunLog(); }
+
+std::string TestRunLog::Text() {
+  StopRunLog();
+  std::string text;
+  EXPECT_TRUE(ReadFileBytes(path_, text)) << path_;
+  return text;
 }
 
 namespace {

@@ -101,4 +101,18 @@ class WineDrive {
 
 bool RunningUnderWine();
 
+// The setup's run log for one test, made below folder (TMP and TEMP point
+// there while it starts). Text() stops it and returns what it holds.
+class TestRunLog {
+ public:
+  explicit TestRunLog(const std::string& folder);
+  ~TestRunLog();
+  TestRunLog(const TestRunLog&) = delete;
+  TestRunLog& operator=(const TestRunLog&) = delete;
+  std::string Text();
+
+ private:
+  std::string path_;
+};
+
 }  // namespace vx::test
