@@ -4,10 +4,10 @@
 
 #include <shlobj.h>
 
-#include <array>
 #include <string>
 
 #include "common/files.h"
+#include "common/footprint.h"
 #include "common/handles.h"
 #include "common/product.h"
 #include "common/system.h"
@@ -15,12 +15,6 @@
 namespace vx {
 
 namespace {
-
-// The folder of csidl, or that of fallback when the first does not exist.
-std::string SpecialFolderOr(int csidl, int fallback) {
-  std::string folder = GetSpecialFolder(csidl);
-  return FolderExists(folder) ? folder : GetSpecialFolder(fallback);
-}
 
 std::wstring Utf16(const std::string& text) {
   const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
@@ -57,30 +51,17 @@ void TfrmInstVXLite::CreateShortcuts(const std::string& exe) {
   const std::string dir = exe.substr(0, exe.find_last_of('\\') + 1);
   if (dir.empty() || !FolderExists(dir)) return;  // no link and no step message
 
-  // Base folders: user application data, desktop, programs menu, common
-  // application data; the all-users desktop and menu where they exist.
-  const std::array<std::string, 4> base = {
-      GetSpecialFolder(CSIDL_APPDATA),
-      SpecialFolderOr(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOP),
-      SpecialFolderOr(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS),
-      GetSpecialFolder(CSIDL_COMMON_APPDATA),
-  };
-  std::string userQuickLaunch, desktop, programGroup, commonQuickLaunch;
-  if (FolderExists(base[0])) userQuickLaunch = base[0] + kQuickLaunchSubpath;
-  if (FolderExists(base[1])) desktop = base[1];
-  if (FolderExists(base[2])) {
-    programGroup = base[2] + "\\" + kProgramGroupName;
-    CreateFolderPath(programGroup);  // a group that cannot be made is skipped below
-  }
-  if (FolderExists(base[3])) commonQuickLaunch = base[3] + kQuickLaunchSubpath;
-
   const std::string target = dir + kProductExeName;
-  // Quick Launch folders are used only when they exist; none is created.
-  for (const std::string* folder : {&programGroup, &desktop, &userQuickLaunch, &commonQuickLaunch}) {
-    if (folder->empty() || !FolderExists(*folder)) continue;
+  for (const ShortcutFolder& place : ShortcutFolders()) {
+    const std::string base = ShortcutBaseFolder(place);
+    if (!FolderExists(base)) continue;
+    const std::string folder = base + place.subfolder;
+    // A group that cannot be made is skipped below. Any other folder (the
+    // Quick Launch ones) is used only when it exists; none is created.
+    if (place.madeBySetup) CreateFolderPath(folder);
+    if (!FolderExists(folder)) continue;
     // A link that cannot be made is skipped without a word.
-    CreateShellLink(target, std::string(), dir,
-                    *folder + "\\" + kLinkName + kLinkFileExtension);
+    CreateShellLink(target, std::string(), dir, LinkFileIn(folder));
   }
   PostMessageA(hwnd_, WM_INST_STEP, 0, kStepShortcutsDone);
 }
