@@ -152,9 +152,19 @@ std::optional<ResolvedValue> ResolveValue(const FootprintValue& value, const Ins
   return std::nullopt;
 }
 
-LONG WriteFootprintKey(const FootprintKey& key, const InstallFacts& facts) {
+LONG WriteFootprintKey(const FootprintKey& key, const InstallFacts& facts, KeyOpening opening) {
   RegistryAccess registry(key.root);
-  LONG rc = registry.OpenKey(key.path, true);
+  const size_t split = key.path.find_last_of('\\');
+  LONG rc = ERROR_SUCCESS;
+  if (opening == KeyOpening::ThroughParent && split != std::string::npos) {
+    // Relative to the parent once it is open.
+    const std::string name = key.path.substr(split + 1);
+    rc = registry.OpenKey(key.path.substr(0, split), true);
+    if (rc == ERROR_SUCCESS) rc = registry.CreateKey(name);
+    if (rc == ERROR_SUCCESS) rc = registry.OpenKey(name, false);
+  } else {
+    rc = registry.OpenKey(key.path, true);
+  }
   for (size_t i = 0; rc == ERROR_SUCCESS && i < key.values.size(); ++i) {
     const std::optional<ResolvedValue> data = ResolveValue(key.values[i], facts);
     if (!data) continue;

@@ -106,9 +106,18 @@ struct ResolvedValue {
 // The data a value gets from these facts; nothing when they do not give it.
 std::optional<ResolvedValue> ResolveValue(const FootprintValue& value, const InstallFacts& facts);
 
+// How a key is opened for writing.
+enum class KeyOpening {
+  Direct,         // the whole path in one call, creating what is missing
+  ThroughParent,  // the parent first, for writing (created when missing), then
+                  // the key below it: a parent that refuses to be written or
+                  // to get a new key refuses the key
+};
+
 // Opens the key (creating it and its parents) and writes the values the
 // facts give, in order. The first failure is returned.
-LONG WriteFootprintKey(const FootprintKey& key, const InstallFacts& facts);
+LONG WriteFootprintKey(const FootprintKey& key, const InstallFacts& facts,
+                       KeyOpening opening = KeyOpening::Direct);
 
 // ---------------------------------------------------------------- shortcuts
 enum class ShortcutPlace : uint8_t { ProgramGroup, Desktop, UserQuickLaunch, CommonQuickLaunch };

@@ -88,7 +88,7 @@ LONG TVXInstallThread::WriteExplorerFileExts() {
   const InstallFacts facts = Facts();
   for (const FootprintKey& key : FootprintKeys()) {
     if (key.writer != KeyWriter::ExplorerChoices) continue;
-    LONG rc = UnlessRefused(WriteFootprintKey(key, facts), key.path);
+    LONG rc = UnlessRefused(WriteFootprintKey(key, facts, KeyOpening::ThroughParent), key.path);
     if (rc != ERROR_SUCCESS) return rc;
   }
   return ERROR_SUCCESS;
@@ -171,7 +171,8 @@ LONG TVXInstallThread::WriteUninstallRecord() {
   const InstallFacts facts = Facts();
   for (const FootprintKey& key : FootprintKeys()) {
     if (key.writer != KeyWriter::UninstallRecord) continue;
-    LONG rc = WriteFootprintKey(key, facts);
+    // Through the list of installed programs, which must take a new entry.
+    LONG rc = WriteFootprintKey(key, facts, KeyOpening::ThroughParent);
     if (rc != ERROR_SUCCESS) return rc;
   }
   return ERROR_SUCCESS;
