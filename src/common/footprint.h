@@ -24,7 +24,8 @@ namespace vx {
 // failure (install/registry_steps.cpp).
 enum class KeyWriter : uint8_t {
   None,              // never written by this setup; removed all the same
-  ProductSettings,   // one chain: every key first, then the values; stops at the first failure
+  ProductSettings,   // under HKEY_LOCAL_MACHINE only; one chain: every key first,
+                     // then the values; stops at the first failure
   FileAssociation,   // a failure ends the install run
   ApplicationEntry,  // a key that fails is skipped
   ExplorerChoices,   // a key the user's account may not write is skipped
