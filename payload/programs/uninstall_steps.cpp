@@ -258,7 +258,9 @@ void RemoveSetupRegistryKeys(UninstallReport& report) {
   for (const FootprintKey& key : FootprintKeys()) {
     if (key.removal != KeyRemoval::Entry && key.removal != KeyRemoval::Setting) continue;
     LONG rc = DeleteRegistryTree(key.root, key.path);
-    if (rc != ERROR_SUCCESS) report.Left(text::kUninstallKeyLeft, RootName(key.root) + key.path, rc);
+    if (rc != ERROR_SUCCESS) {
+      report.Left(text::kUninstallKeyLeft, RootName(key.root) + key.path, rc);
+    }
   }
   // The maker's key may hold other products: it goes only when nothing is left in it.
   for (const FootprintKey& key : FootprintKeys()) {

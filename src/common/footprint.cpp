@@ -175,9 +175,11 @@ LONG WriteFootprintKey(const FootprintKey& key, const InstallFacts& facts, KeyOp
 }
 
 const std::vector<ShortcutFolder>& ShortcutFolders() {
-  // The program group and the desktop for all users where those folders exist.
+  // The program group and the desktop for all users where those folders
+  // exist, else the user's own.
   static const std::vector<ShortcutFolder> folders = {
-      {ShortcutPlace::ProgramGroup, CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, std::string("\\") + kProgramGroupName, true},
+      {ShortcutPlace::ProgramGroup, CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS,
+       std::string("\\") + kProgramGroupName, true},
       {ShortcutPlace::Desktop, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOP, "", false},
       {ShortcutPlace::UserQuickLaunch, CSIDL_APPDATA, -1, kQuickLaunchSubpath, false},
       {ShortcutPlace::CommonQuickLaunch, CSIDL_COMMON_APPDATA, -1, kQuickLaunchSubpath, false},
@@ -193,7 +195,9 @@ const ShortcutFolder& ShortcutFolderOf(ShortcutPlace place) {
 
 std::string ShortcutBaseFolder(const ShortcutFolder& folder) {
   std::string base = GetSpecialFolder(folder.csidl);
-  if (folder.fallbackCsidl >= 0 && !FolderExists(base)) base = GetSpecialFolder(folder.fallbackCsidl);
+  if (folder.fallbackCsidl >= 0 && !FolderExists(base)) {
+    base = GetSpecialFolder(folder.fallbackCsidl);
+  }
   return base;
 }
 
