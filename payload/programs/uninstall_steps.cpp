@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "common/files.h"
+#include "common/footprint.h"
 #include "common/handles.h"
 #include "common/product.h"
 #include "common/registry.h"
@@ -149,12 +150,6 @@ bool Allowed(const std::string& installFolder, const InstallLog& log, const std:
   return false;
 }
 
-// A folder the setup chose between: the first when it exists, else the fallback.
-std::string PreferredFolder(int csidl, int fallbackCsidl) {
-  std::string folder = GetSpecialFolder(csidl);
-  return FolderExists(folder) ? folder : GetSpecialFolder(fallbackCsidl);
-}
-
 std::string RootName(HKEY root) {
   if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE\\";
   if (root == HKEY_CLASSES_ROOT) return "HKEY_CLASSES_ROOT\\";
@@ -188,11 +183,11 @@ void UninstallReport::Note(const char* what, const std::string& item) {
 
 std::string FindInstallLog(const std::string& programFolder) {
   std::string windows = WindowsFolder();
-  if (!windows.empty() && FileExists(windows + kLogFileInWindows)) {
-    return windows + kLogFileInWindows;
+  if (!windows.empty() && FileExists(InstallLogInWindowsFolder(windows))) {
+    return InstallLogInWindowsFolder(windows);
   }
-  if (!programFolder.empty() && FileExists(programFolder + kLogFileInInstallFolder)) {
-    return programFolder + kLogFileInInstallFolder;
+  if (!programFolder.empty() && FileExists(InstallLogInInstallFolder(programFolder))) {
+    return InstallLogInInstallFolder(programFolder);
   }
   return std::string();
 }
@@ -264,51 +259,38 @@ LONG DeleteRegistryTree(HKEY root, const std::string& path) {
 }
 
 void RemoveSetupRegistryKeys(UninstallReport& report) {
-  const std::string explorerEntry = std::string(kExplorerFileExtsKey) + "\\" + kProjectExtension;
-  const std::pair<HKEY, std::string> keys[] = {
-      {HKEY_CLASSES_ROOT, kClassIdKey},
-      {HKEY_CLASSES_ROOT, kProjectExtension},
-      {HKEY_CLASSES_ROOT, kApplicationsKey},
-      {HKEY_CLASSES_ROOT, kLauncherApplicationsKey},
-      {HKEY_LOCAL_MACHINE, kUninstallKey},
-      {HKEY_LOCAL_MACHINE, kSettingsKeys[1]},  // the product's key with all its subkeys
-      {HKEY_CURRENT_USER, explorerEntry},
-  };
-  for (const auto& [root, path] : keys) {
-    LONG rc = DeleteRegistryTree(root, path);
-    if (rc != ERROR_SUCCESS) report.Left(text::kUninstallKeyLeft, RootName(root) + path, rc);
+  for (const FootprintKey& key : FootprintKeys()) {
+    if (key.removal != KeyRemoval::Entry && key.removal != KeyRemoval::Setting) continue;
+    LONG rc = DeleteRegistryTree(key.root, key.path);
+    if (rc != ERROR_SUCCESS) {
+      report.Left(text::kUninstallKeyLeft, RootName(key.root) + key.path, rc);
+    }
   }
   // The maker's key may hold other products: it goes only when nothing is left in it.
-  RegKey maker;
-  DWORD subkeys = 0;
-  DWORD values = 0;
-  if (OpenRegistryKey(HKEY_LOCAL_MACHINE, kSettingsKeys[0], KEY_READ, maker) == ERROR_SUCCESS &&
-      RegQueryInfoKeyA(maker.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
-                       nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
-      subkeys == 0 && values == 0) {
-    maker.reset();
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeys[0], WithProductView(HKEY_LOCAL_MACHINE, 0),
-                    0);
+  for (const FootprintKey& key : FootprintKeys()) {
+    if (key.removal != KeyRemoval::IfEmpty) continue;
+    RegKey opened;
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    if (OpenRegistryKey(key.root, key.path, KEY_READ, opened) == ERROR_SUCCESS &&
+        RegQueryInfoKeyA(opened.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                         &values, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+        subkeys == 0 && values == 0) {
+      opened.reset();
+      RegDeleteKeyExA(key.root, key.path.c_str(), WithProductView(key.root, 0), 0);
+    }
   }
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
 
 void RemoveShortcuts(UninstallReport& report) {
-  const std::string link = std::string("\\") + kLinkName + ".lnk";
-  std::string programs = PreferredFolder(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS);
-  std::string group = programs.empty() ? std::string() : programs + "\\" + kProgramGroupName;
-  std::string appData = GetSpecialFolder(CSIDL_APPDATA);
-  std::string commonAppData = GetSpecialFolder(CSIDL_COMMON_APPDATA);
-  const std::string folders[] = {
-      group,
-      PreferredFolder(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOP),
-      appData.empty() ? std::string() : appData + kQuickLaunchSubpath,
-      commonAppData.empty() ? std::string() : commonAppData + kQuickLaunchSubpath,
-  };
-  for (const std::string& folder : folders) {
-    if (!folder.empty()) DeleteIfPresent(folder + link, report);
+  // In the folders the setup chose for them.
+  for (const ShortcutFolder& place : ShortcutFolders()) {
+    const std::string folder = ShortcutFolderPath(place);
+    if (folder.empty()) continue;
+    DeleteIfPresent(LinkFileIn(folder), report);
+    if (place.madeBySetup) RemoveFolderIfEmpty(folder, report);
   }
-  if (!group.empty()) RemoveFolderIfEmpty(group, report);
 }
 
 namespace {

@@ -48,6 +48,8 @@ inline constexpr char kJdkDownloadAddress[] = "https://www.kestrova.com/vantorex
 inline constexpr char kWtkDownloadAddress[] = "https://www.kestrova.com/vantorex/lite/java/wtk";
 
 // ---------------------------------------------------------------- registry
+// The names below; which keys the install writes, with which values, and
+// what removes them: common/footprint.h.
 // Product settings under HKEY_LOCAL_MACHINE, in the order they are created.
 inline constexpr const char* kSettingsKeys[5] = {
     "SOFTWARE\\Kestrova",

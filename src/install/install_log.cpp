@@ -187,8 +187,8 @@ int32_t TVXInstallThread::WriteInstallLog(const std::string& installFolder) {
   try {
     const std::string windows = QueryWindowsFolder ? QueryWindowsFolder() : vx::WindowsFolder();
     const std::string log = (!windows.empty() && FolderExists(windows))
-                                ? windows + kLogFileInWindows
-                                : installFolder + kLogFileInInstallFolder;
+                                ? InstallLogInWindowsFolder(windows)
+                                : InstallLogInInstallFolder(installFolder);
     static const std::vector<std::string> kNone;
     const bool written = WriteLogEntries(log, InstallLogEntries(FolderList ? *FolderList : kNone,
                                                                 FileList ? *FileList : kNone));

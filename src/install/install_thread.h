@@ -46,6 +46,7 @@
 #include <string>
 #include <vector>
 
+#include "common/footprint.h"
 #include "common/handles.h"
 #include "install/messages.h"
 #include "install/package.h"
@@ -235,6 +236,8 @@ class TVXInstallThread {
   bool ShuttingDown();
   UnpackOutcome EndUnpack(bool abandoned, int32_t itemIndex);
   std::string UninstallProgramLocation();
+  // What the values of the footprint's keys are made from in this run.
+  InstallFacts Facts();
 
   TempPackage package_;             // the open package; the worker thread's
   uint32_t serial_ = 0;             // this worker's number in the completion relay

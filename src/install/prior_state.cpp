@@ -7,6 +7,7 @@
 
 #include "common/run_log.h"
 #include "common/files.h"
+#include "common/footprint.h"
 #include "common/handles.h"
 #include "common/product.h"
 #include "common/registry.h"
@@ -20,9 +21,7 @@ bool SameName(const std::string& a, const std::string& b) { return _stricmp(a.c_
 
 // True when `inner` is `outer` or lies below it.
 bool IsWithin(const KeyState& outer, HKEY root, const std::string& inner) {
-  if (outer.root != root || inner.size() < outer.path.size()) return false;
-  if (_strnicmp(inner.c_str(), outer.path.c_str(), outer.path.size()) != 0) return false;
-  return inner.size() == outer.path.size() || inner[outer.path.size()] == '\\';
+  return outer.root == root && KeyIsWithin(outer.path, inner);
 }
 
 bool KeyPresent(HKEY root, const std::string& path) {
@@ -85,18 +84,9 @@ void RestoreExisting(const KeyState& before, const KeyState& now) {
 
 std::vector<WrittenKey> KeysTheInstallWrites() {
   std::vector<WrittenKey> keys;
-  for (const char* key : kSettingsKeys) keys.push_back({HKEY_LOCAL_MACHINE, key});
-  for (const char* key : {kProjectExtension, kProjectExtensionIconKey, kProjectExtensionOpenKey,
-                          kProjectExtensionCommandKey, kApplicationsKey, kApplicationIconKey,
-                          kApplicationShellKey, kApplicationOpenKey, kApplicationCommandKey,
-                          kApplicationTypesKey}) {
-    keys.push_back({HKEY_CLASSES_ROOT, key});
+  for (const FootprintKey& key : FootprintKeys()) {
+    if (key.writer != KeyWriter::None) keys.push_back({key.root, key.path});
   }
-  const std::string extension = std::string(kExplorerFileExtsKey) + "\\" + kProjectExtension;
-  for (const char* key : {kOpenWithListKey, kOpenWithProgidsKey, kUserChoiceKey}) {
-    keys.push_back({HKEY_CURRENT_USER, extension + "\\" + key});
-  }
-  keys.push_back({HKEY_LOCAL_MACHINE, kUninstallKey});
   return keys;
 }
 

@@ -5,6 +5,7 @@
 
 #include "common/run_log.h"
 #include "common/files.h"
+#include "common/footprint.h"
 #include "common/product.h"
 #include "common/registry.h"
 #include "common/system.h"
@@ -16,46 +17,6 @@ namespace vx {
 
 namespace {
 
-// A program path as a command: quoted when it holds a blank, so that
-// Windows cannot take a shorter path for the program.
-std::string CommandPath(const std::string& program) {
-  return program.find_first_of(" \t") == std::string::npos ? program : "\"" + program + "\"";
-}
-
-// A quoted program followed by the quoted document placeholder.
-std::string OpenCommand(const std::string& program) {
-  return "\"" + program + "\" \"%1\"";
-}
-
-// One value to write into a key that is open.
-struct RegistryValue {
-  const char* name;  // "" for the key's default value
-  std::string text;  // REG_SZ unless isInteger
-  bool isInteger = false;
-  int32_t number = 0;
-};
-
-LONG WriteValue(const RegistryAccess& registry, const RegistryValue& value) {
-  return value.isInteger ? registry.WriteInteger(value.name, value.number)
-                         : registry.WriteString(value.name, value.text);
-}
-
-RegistryValue Text(const char* name, std::string text) { return {name, std::move(text)}; }
-RegistryValue Integer(const char* name, int32_t number) { return {name, {}, true, number}; }
-
-// Each of these opens a key of its own (creating it), writes and closes.
-// The first failure is returned.
-LONG WriteKeyValues(RegistryAccess& registry, const std::string& key,
-                    const std::vector<RegistryValue>& values) {
-  LONG rc = registry.OpenKey(key, true);
-  for (size_t i = 0; rc == ERROR_SUCCESS && i < values.size(); ++i) {
-    rc = WriteValue(registry, values[i]);
-  }
-  registry.CloseKey();
-  if (rc != ERROR_SUCCESS) LogFailure("writing a key", key, static_cast<DWORD>(rc));
-  return rc;
-}
-
 // The Explorer choices are the user's defaults, not what makes the product
 // work: a key the user's account may not write (Windows protects "UserChoice"
 // once the user has chosen an application) is skipped, with a trace.
@@ -65,113 +26,76 @@ LONG UnlessRefused(LONG rc, const std::string& key) {
   return ERROR_SUCCESS;
 }
 
-// Creates a subkey of the open key and makes it the open key.
-LONG EnterSubkey(RegistryAccess& registry, const std::string& name) {
-  LONG rc = registry.CreateKey(name);
-  return rc == ERROR_SUCCESS ? registry.OpenKey(name, false) : rc;
-}
-
 }  // namespace
 
-int32_t TVXInstallThread::WriteProductSettings() {
-  const std::string help = kSettingsKeys[kSettingsKeyHelp];
-  const std::string system = kSettingsKeys[kSettingsKeySystem];
-  // One chain: every call is made only while all before it succeeded.
-  bool ok = true;
-  for (const char* key : kSettingsKeys) ok = ok && WriteRegistryString(key, "", "");
-  ok = ok && WriteRegistryInteger(help, "HWND", 0);
-  ok = ok && WriteRegistryString(help, "ARG", "");
-  ok = ok && WriteRegistryString(system, "OpenProject", InstallFolder + kProjectsSubfolder);
-  ok = ok && WriteRegistryString(system, "OpenDoc", "");
-  ok = ok && WriteRegistryString(system, "OpenImg", "");
-  ok = ok && WriteRegistryInteger(system, "OpenDocIdx", 0);
-  ok = ok && WriteRegistryInteger(system, "OpenImgIdx", 0);
-  ok = ok && WriteRegistryString(system, "DefColorSchema", "");
-  ok = ok && WriteRegistryString(system, "DefStringsSchema", "");
-  ok = ok && WriteRegistryString(system, "DefIconSchema", "");
+InstallFacts TVXInstallThread::Facts() {
+  InstallFacts facts;
+  facts.installFolder = InstallFolder;
+  facts.setupVersion = OwnFileVersion();
+  facts.installDate = DateToYmd(LocalToday());
+  facts.packageSize = PackageSize;
   if (JdkRecord) {
-    ok = ok && WriteRegistryString(system, kSettingJavaHome, JdkRecord->Home);
-    ok = ok && WriteRegistryString(system, kSettingJavaVersion, JdkRecord->Version);
+    facts.jdkHome = JdkRecord->Home;
+    facts.jdkVersion = JdkRecord->Version;
   }
   if (WtkRecord) {
-    ok = ok && WriteRegistryString(system, kSettingRootWtk, WtkRecord->Root);
-    ok = ok && WriteRegistryString(system, kSettingWtkVersion, WtkRecord->Version);
+    facts.wtkRoot = WtkRecord->Root;
+    facts.wtkVersion = WtkRecord->Version;
+  }
+  // Decided when the record is written, after the copy attempt, so it names
+  // the file where it really is.
+  facts.uninstallProgram = [this] { return UninstallProgramLocation(); };
+  return facts;
+}
+
+int32_t TVXInstallThread::WriteProductSettings() {
+  const InstallFacts facts = Facts();
+  // One chain: every call is made only while all before it succeeded. Every
+  // key is made first, then the values are written key by key.
+  bool ok = true;
+  for (const FootprintKey& key : FootprintKeys()) {
+    if (key.writer == KeyWriter::ProductSettings) ok = ok && WriteRegistryString(key.path, "", "");
+  }
+  for (const FootprintKey& key : FootprintKeys()) {
+    if (key.writer != KeyWriter::ProductSettings) continue;
+    for (const FootprintValue& value : key.values) {
+      const std::optional<ResolvedValue> data = ResolveValue(value, facts);
+      if (!data) continue;
+      ok = ok && (data->type == REG_DWORD ? WriteRegistryInteger(key.path, value.name, data->number)
+                                          : WriteRegistryString(key.path, value.name, data->text));
+    }
   }
   return ok ? kInstallOk : kSettingsFailed;
 }
 
 LONG TVXInstallThread::WriteFileAssociation() {
-  const std::string product = InstallFolder + "\\" + kProductExeName;
-  const std::string launcher = InstallFolder + "\\" + kLauncherExeName;
-
+  const InstallFacts facts = Facts();
   // Part A: the extension. Any failure ends the install run.
-  {
-    RegistryAccess classes(HKEY_CLASSES_ROOT);
-    const struct {
-      const char* key;
-      std::string value;
-    } rows[] = {
-        {kProjectExtension, kProjectTypeName},
-        {kProjectExtensionIconKey, product + kIconIndexSuffix},
-        {kProjectExtensionOpenKey, kProjectOpenVerbText},
-        {kProjectExtensionCommandKey, OpenCommand(launcher)},
-    };
-    for (const auto& row : rows) {
-      LONG rc = WriteKeyValues(classes, row.key, {Text("", row.value)});
-      if (rc != ERROR_SUCCESS) return rc;
-    }
+  for (const FootprintKey& key : FootprintKeys()) {
+    if (key.writer != KeyWriter::FileAssociation) continue;
+    LONG rc = WriteFootprintKey(key, facts);
+    if (rc != ERROR_SUCCESS) return rc;
   }
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 
   // Part B: the application entry, key by key; a key that fails is skipped.
-  RegistryAccess classes(HKEY_CLASSES_ROOT);
-  const struct {
-    const char* key;
-    std::vector<RegistryValue> values;
-  } keys[] = {
-      {kApplicationsKey,
-       {Text("", kProjectTypeName), Text(kFriendlyAppNameValue, kFriendlyAppName)}},
-      {kApplicationIconKey, {Text("", product + kIconIndexSuffix)}},
-      {kApplicationShellKey, {Text("", kApplicationDefaultVerb)}},
-      {kApplicationOpenKey, {Text("", kApplicationOpenVerbText)}},
-      {kApplicationCommandKey, {Text("", OpenCommand(product))}},
-      {kApplicationTypesKey, {Text(kProjectExtension, kProjectTypeName)}},
-  };
-  for (const auto& key : keys) {
-    LONG rc = WriteKeyValues(classes, key.key, key.values);
-    if (rc != ERROR_SUCCESS) {
-      LogFailure("application entry key skipped", std::string("HKEY_CLASSES_ROOT\\") + key.key,
-                 static_cast<DWORD>(rc));
+  for (const FootprintKey& key : FootprintKeys()) {
+    if (key.writer != KeyWriter::ApplicationEntry) continue;
+    if (LONG rc = WriteFootprintKey(key, facts); rc != ERROR_SUCCESS) {
+      LogFailure("application entry key skipped", key.path, static_cast<DWORD>(rc));
     }
   }
   return ERROR_SUCCESS;
 }
 
 LONG TVXInstallThread::WriteExplorerFileExts() {
-  const std::string extensionKey = std::string(kExplorerFileExtsKey) + "\\" + kProjectExtension;
-  LONG rc = ERROR_SUCCESS;
-  {
-    RegistryAccess user(HKEY_CURRENT_USER);
-    rc = user.OpenKey(kExplorerFileExtsKey, true);
-    if (rc == ERROR_SUCCESS) rc = EnterSubkey(user, kProjectExtension);
-    if (rc == ERROR_SUCCESS) rc = EnterSubkey(user, kOpenWithListKey);
-    if (rc == ERROR_SUCCESS) rc = user.WriteString("a", kFullEditionExeName);
-    if (rc == ERROR_SUCCESS) rc = user.WriteString("b", kProductExeName);
-    if (rc == ERROR_SUCCESS) rc = user.WriteString(kOpenWithMruValue, kOpenWithMruOrder);
-    if ((rc = UnlessRefused(rc, extensionKey + "\\" + kOpenWithListKey)) != ERROR_SUCCESS) return rc;
+  const InstallFacts facts = Facts();
+  for (const FootprintKey& key : FootprintKeys()) {
+    if (key.writer != KeyWriter::ExplorerChoices) continue;
+    LONG rc = UnlessRefused(WriteFootprintKey(key, facts, KeyOpening::ThroughParent), key.path);
+    if (rc != ERROR_SUCCESS) return rc;
   }
-  {
-    RegistryAccess user(HKEY_CURRENT_USER);
-    rc = user.OpenKey(extensionKey, true);
-    if (rc == ERROR_SUCCESS) rc = EnterSubkey(user, kOpenWithProgidsKey);
-    if (rc == ERROR_SUCCESS) rc = user.WriteInteger(kProjectTypeName, 0);
-    if ((rc = UnlessRefused(rc, extensionKey + "\\" + kOpenWithProgidsKey)) != ERROR_SUCCESS) return rc;
-  }
-  RegistryAccess user(HKEY_CURRENT_USER);
-  rc = user.OpenKey(extensionKey, true);
-  if (rc == ERROR_SUCCESS) rc = EnterSubkey(user, kUserChoiceKey);
-  if (rc == ERROR_SUCCESS) rc = user.WriteString(kUserChoiceProgidValue, kApplicationsKey);
-  return UnlessRefused(rc, extensionKey + "\\" + kUserChoiceKey);
+  return ERROR_SUCCESS;
 }
 
 namespace {
@@ -232,9 +156,9 @@ void ClearPendingDeletion(const std::string& path) {
 // record must name it there: a record naming a file that is not there would
 // leave the product impossible to remove.
 std::string TVXInstallThread::UninstallProgramLocation() {
-  const std::string inInstallFolder = InstallFolder + "\\" + kUninstallExeName;
+  const std::string inInstallFolder = UninstallProgramIn(InstallFolder);
   if (!FolderExists(WindowsFolder)) return inInstallFolder;
-  const std::string inWindowsFolder = WindowsFolder + "\\" + kUninstallExeName;
+  const std::string inWindowsFolder = UninstallProgramIn(WindowsFolder);
   // File names compare without regard to case, so this finds the package's
   // "UninstallVXLite.exe" as well.
   if (!FileExists(inInstallFolder)) return inWindowsFolder;
@@ -248,30 +172,11 @@ std::string TVXInstallThread::UninstallProgramLocation() {
 }
 
 LONG TVXInstallThread::WriteUninstallRecord() {
-  RegistryAccess machine(HKEY_LOCAL_MACHINE);
-  LONG rc = machine.OpenKey(kUninstallRoot, true);
-  if (rc != ERROR_SUCCESS) LogFailure("opening the list of installed programs", kUninstallRoot, rc);
-  if (rc == ERROR_SUCCESS) rc = EnterSubkey(machine, kUninstallGuid);
-  if (rc == ERROR_SUCCESS) rc = machine.WriteString("DisplayName", kUninstallDisplayName);
-  if (rc == ERROR_SUCCESS) rc = machine.WriteString("DisplayVersion", OwnFileVersion());
-  if (rc != ERROR_SUCCESS) return rc;
-  // Decided after the copy attempt, so it names the file where it really is.
-  const std::string uninstallString = UninstallProgramLocation();
-  const std::vector<RegistryValue> values = {
-      Text("UnInstallString", CommandPath(uninstallString)),
-      Text("Publisher", kPublisher),
-      Text("URLInfoAbout", kProductInfoAddress),
-      Text("HelpLink", kProductInfoAddress),
-      Text("URLUpdateInfo", kProductInfoAddress),
-      Text("InstallLocation", FolderPath(InstallFolder)),  // "C:\\", never "C:"
-      Text("InstallDate", DateToYmd(LocalToday())),
-      Text("InstallSource", ""),
-      Integer("EstimatedSize", PackageSize / 1024),
-      Integer("NoModify", 1),
-      Integer("NoRepair", 1),
-  };
-  for (const RegistryValue& value : values) {
-    rc = WriteValue(machine, value);
+  const InstallFacts facts = Facts();
+  for (const FootprintKey& key : FootprintKeys()) {
+    if (key.writer != KeyWriter::UninstallRecord) continue;
+    // Through the list of installed programs, which must take a new entry.
+    LONG rc = WriteFootprintKey(key, facts, KeyOpening::ThroughParent);
     if (rc != ERROR_SUCCESS) return rc;
   }
   return ERROR_SUCCESS;
@@ -291,11 +196,9 @@ void DeleteKeyTree(HKEY root, const std::string& path) {
 }
 
 void RemoveRegistryEntries() {
-  DeleteKeyTree(HKEY_CLASSES_ROOT, kClassIdKey);
-  DeleteKeyTree(HKEY_CLASSES_ROOT, kProjectExtension);
-  DeleteKeyTree(HKEY_CLASSES_ROOT, kApplicationsKey);
-  DeleteKeyTree(HKEY_CLASSES_ROOT, kLauncherApplicationsKey);
-  DeleteKeyTree(HKEY_LOCAL_MACHINE, kUninstallKey);
+  for (const FootprintKey& key : FootprintKeys()) {
+    if (key.removal == KeyRemoval::Entry) DeleteKeyTree(key.root, key.path);
+  }
 }
 
 }  // namespace vx

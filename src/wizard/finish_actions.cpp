@@ -4,10 +4,10 @@
 
 #include <shlobj.h>
 
-#include <array>
 #include <string>
 
 #include "common/files.h"
+#include "common/footprint.h"
 #include "common/handles.h"
 #include "common/product.h"
 #include "common/run_log.h"
@@ -16,12 +16,6 @@
 namespace vx {
 
 namespace {
-
-// The folder of csidl, or that of fallback when the first does not exist.
-std::string SpecialFolderOr(int csidl, int fallback) {
-  std::string folder = GetSpecialFolder(csidl);
-  return FolderExists(folder) ? folder : GetSpecialFolder(fallback);
-}
 
 std::wstring Utf16(const std::string& text) {
   const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
@@ -68,33 +62,20 @@ void TfrmInstVXLite::CreateShortcuts(const std::string& exe) {
     return;
   }
 
-  // Base folders: user application data, desktop, programs menu, common
-  // application data; the all-users desktop and menu where they exist.
-  const std::array<std::string, 4> base = {
-      GetSpecialFolder(CSIDL_APPDATA),
-      SpecialFolderOr(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOP),
-      SpecialFolderOr(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS),
-      GetSpecialFolder(CSIDL_COMMON_APPDATA),
-  };
-  std::string userQuickLaunch, desktop, programGroup, commonQuickLaunch;
-  if (FolderExists(base[0])) userQuickLaunch = base[0] + kQuickLaunchSubpath;
-  if (FolderExists(base[1])) desktop = base[1];
-  if (FolderExists(base[2])) {
-    programGroup = base[2] + "\\" + kProgramGroupName;
-    // A group that cannot be made is skipped below.
-    if (!CreateFolderPath(programGroup).value_or(false)) {
-      LogFailure("creating the program group", programGroup, GetLastError());
-    }
-  }
-  if (FolderExists(base[3])) commonQuickLaunch = base[3] + kQuickLaunchSubpath;
-
   const std::string target = dir + kProductExeName;
   int made = 0;
-  // Quick Launch folders are used only when they exist; none is created.
-  for (const std::string* folder : {&programGroup, &desktop, &userQuickLaunch, &commonQuickLaunch}) {
-    if (folder->empty() || !FolderExists(*folder)) continue;
+  for (const ShortcutFolder& place : ShortcutFolders()) {
+    const std::string base = ShortcutBaseFolder(place);
+    if (!FolderExists(base)) continue;
+    const std::string folder = base + place.subfolder;
+    // A group that cannot be made is skipped below. Any other folder (the
+    // Quick Launch ones) is used only when it exists; none is created.
+    if (place.madeBySetup && !CreateFolderPath(folder).value_or(false)) {
+      LogFailure("creating the program group", folder, GetLastError());
+    }
+    if (!FolderExists(folder)) continue;
     // A link that cannot be made is skipped without a word to the user.
-    const std::string linkFile = *folder + "\\" + kLinkName + kLinkFileExtension;
+    const std::string linkFile = LinkFileIn(folder);
     const HRESULT result = SaveShellLink(target, std::string(), dir, linkFile);
     if (SUCCEEDED(result)) {
       ++made;

@@ -20,6 +20,7 @@
 #include <sddl.h>
 #include <shellapi.h>
 
+#include "common/footprint.h"
 #include "common/handles.h"
 #include "common/product.h"
 #include "install/install_thread.h"
@@ -263,7 +264,7 @@ void UninstallReinstall(const std::string& exe, const Arguments& arguments) {
   Note("nothing is left after the uninstall");
   // A deletion at restart of the uninstall program's place, as an uninstall
   // that could not delete itself leaves it: the reinstall clears it.
-  const std::string uninstaller = "\\??\\" + WindowsFolder() + "\\" + kUninstallExeName;
+  const std::string uninstaller = "\\??\\" + UninstallProgramIn(WindowsFolder());
   const std::string other = "\\??\\C:\\other.tmp";
   const std::string pending = uninstaller + '\0' + '\0' + other + '\0' + '\0' + '\0';
   Require(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue,
@@ -306,7 +307,7 @@ void UnpackError(const std::string& exe, const Arguments& arguments) {
     setup.WaitForCleanExit();
     Require(!setup.Box(), "a question was asked");
     Require(!KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey), "an uninstall record was written");
-    Require(!PathExists(WindowsFolder() + kLogFileInWindows), "an install log was written");
+    Require(!PathExists(InstallLogInWindowsFolder(WindowsFolder())), "an install log was written");
     Require(!KeyExists(HKEY_LOCAL_MACHINE, kSettingsKeys[1]), "settings were written");
     MachineState({folder}).RequireSameAs(before, "after Exit");
   }
@@ -350,7 +351,7 @@ void DriveRoot(const std::string& exe, const Arguments& arguments) {
   }
   RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", root);
   for (const std::string& file : files) {
-    if (Lowercase(file) == Lowercase(std::string("\\") + kUninstallExeName)) continue;
+    if (Lowercase(file) == Lowercase(UninstallProgramIn(""))) continue;
     Require(PathExists("C:" + file), "not installed: C:" + file);
   }
   Note("installed into C:\\");

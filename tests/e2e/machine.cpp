@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <functional>
 
+#include "common/footprint.h"
+#include "common/registry.h"
+
 namespace vx::e2e {
 
 namespace {
@@ -17,8 +20,9 @@ constexpr ULONGLONG kDosTimeStep = 2 * 10000000ULL;  // 2 s in FILETIME units
 // writes. Null when the key is missing.
 HKEY OpenProductKey(HKEY root, const char* path) {
   HKEY key = nullptr;
-  const REGSAM view = root == HKEY_LOCAL_MACHINE ? KEY_WOW64_32KEY : 0;
-  if (RegOpenKeyExA(root, path, 0, KEY_READ | view, &key) != ERROR_SUCCESS) return nullptr;
+  if (RegOpenKeyExA(root, path, 0, WithProductView(root, KEY_READ), &key) != ERROR_SUCCESS) {
+    return nullptr;
+  }
   return key;
 }
 
@@ -60,33 +64,21 @@ std::optional<DWORD> ReadInteger(HKEY root, const std::string& path, const char*
   return value;
 }
 
-std::string SpecialFolder(int csidl) {
-  char folder[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder))) return {};
-  return folder;
-}
-
 bool FolderThere(const std::string& folder) {
   const DWORD attributes = GetFileAttributesA(folder.c_str());
   return !folder.empty() && attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The link files a successful install makes on this machine: program group
-// and desktop (all users where those folders exist), and one in each Quick
-// Launch folder that exists.
+// The link files a successful install makes on this machine: one in the
+// program group and one in every other shortcut folder that exists.
 std::vector<std::string> ExpectedLinks() {
-  auto folderOr = [](int csidl, int fallback) {
-    const std::string folder = SpecialFolder(csidl);
-    return FolderThere(folder) ? folder : SpecialFolder(fallback);
-  };
-  const std::string name = std::string("\\") + kLinkName + kLinkFileExtension;
-  std::vector<std::string> links = {
-      folderOr(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS) + "\\" + kProgramGroupName + name,
-      folderOr(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY) + name};
-  for (int csidl : {CSIDL_APPDATA, CSIDL_COMMON_APPDATA}) {
-    const std::string quickLaunch = SpecialFolder(csidl) + kQuickLaunchSubpath;
-    if (FolderThere(quickLaunch)) links.push_back(quickLaunch + name);
+  std::vector<std::string> links;
+  for (const ShortcutFolder& place : ShortcutFolders()) {
+    const std::string folder = ShortcutFolderPath(place);
+    if (!folder.empty() && (place.madeBySetup || FolderThere(folder))) {
+      links.push_back(LinkFileIn(folder));
+    }
   }
   return links;
 }
@@ -104,11 +96,6 @@ std::string LinkTarget(const std::string& file) {
   char target[MAX_PATH * 2] = {};
   link->GetPath(target, sizeof target, nullptr, SLGP_RAWPATH);
   return target;
-}
-
-// The open command the file association writes for an executable.
-std::string OpenCommand(const std::string& folder, const char* exe) {
-  return "\"" + folder + "\\" + exe + "\" \"%1\"";
 }
 
 // The local date as eight digits, year first.
@@ -142,8 +129,8 @@ void RequireNothingInstalled(const std::string& installFolder) {
   Require(!PathExists(installFolder), "the install folder exists: " + installFolder);
   Require(!KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey), "an uninstall record exists");
   Require(!KeyExists(HKEY_LOCAL_MACHINE, kSettingsKeys[1]), "product settings exist");
-  Require(!PathExists(WindowsFolder() + kLogFileInWindows), "an install log exists");
-  Require(!PathExists(WindowsFolder() + "\\" + kUninstallExeName), "an uninstaller exists");
+  Require(!PathExists(InstallLogInWindowsFolder(WindowsFolder())), "an install log exists");
+  Require(!PathExists(UninstallProgramIn(WindowsFolder())), "an uninstaller exists");
 }
 
 std::string DefaultInstallFolder() {
@@ -212,7 +199,7 @@ void RequireString(HKEY root, const std::string& path, const char* name,
 }
 
 void RequireInstalled(const std::string& folder, const std::string& payload) {
-  const std::string uninstaller = std::string("\\") + kUninstallExeName;
+  const std::string uninstaller = UninstallProgramIn("");  // "\uninstallvxlite.exe"
   std::vector<std::string> expected = FilesUnder(payload);
   expected.erase(std::remove_if(expected.begin(), expected.end(),
                                 [&](const std::string& file) {
@@ -232,32 +219,35 @@ void RequireInstalled(const std::string& folder, const std::string& payload) {
     Require((made > source ? made - source : source - made) < kDosTimeStep, "date differs: " + file);
   }
   const std::string windows = WindowsFolder();
-  Require(ReadBytes(windows + uninstaller) == ReadBytes(payload + "\\UninstallVXLite.exe"),
+  Require(ReadBytes(UninstallProgramIn(windows)) == ReadBytes(UninstallProgramIn(payload)),
           "the uninstaller in the Windows folder is not the payload's");
   Note(std::to_string(expected.size()) + " files match the payload in bytes and dates");
 
-  RequireString(HKEY_CLASSES_ROOT, kProjectExtension, "", kProjectTypeName);
-  RequireString(HKEY_CLASSES_ROOT, kProjectExtensionCommandKey, "",
-                OpenCommand(folder, kLauncherExeName));
-  RequireString(HKEY_CLASSES_ROOT, kApplicationsKey, kFriendlyAppNameValue, kFriendlyAppName);
-  RequireString(HKEY_CLASSES_ROOT, kApplicationCommandKey, "",
-                OpenCommand(folder, kProductExeName));
-  RequireString(HKEY_CURRENT_USER,
-                std::string(kExplorerFileExtsKey) + "\\" + kProjectExtension + "\\" +
-                    kUserChoiceKey,
-                kUserChoiceProgidValue, kApplicationsKey);
-  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", kUninstallDisplayName);
-  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", kSetupFileVersion);
-  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", folder);
-  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "UnInstallString", windows + uninstaller);
-  RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallDate", Today());
-  Require(ReadInteger(HKEY_LOCAL_MACHINE, kUninstallKey, "NoModify") == 1u, "NoModify is not 1");
-  RequireString(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeySystem], "OpenProject",
-                folder + kProjectsSubfolder);
-  Note("registry entries present");
+  // Every value of the footprint this check can know.
+  InstallFacts facts;
+  facts.installFolder = folder;
+  facts.setupVersion = kSetupFileVersion;
+  facts.installDate = Today();
+  facts.uninstallProgram = [&] { return UninstallProgramIn(windows); };
+  int checked = 0;
+  for (const FootprintKey& key : FootprintKeys()) {
+    for (const FootprintValue& value : key.values) {
+      const std::optional<ResolvedValue> data = ResolveValue(value, facts);
+      if (!data) continue;
+      if (data->type == REG_DWORD) {
+        Require(ReadInteger(key.root, key.path, value.name.c_str()) ==
+                    static_cast<DWORD>(data->number),
+                key.path + " \"" + value.name + "\" is not " + std::to_string(data->number));
+      } else {
+        RequireString(key.root, key.path, value.name.c_str(), data->text);
+      }
+      ++checked;
+    }
+  }
+  Note(std::to_string(checked) + " registry values present");
 
   // Every installed file is in the log, so the uninstaller can find it.
-  const std::string log = windows + kLogFileInWindows;
+  const std::string log = InstallLogInWindowsFolder(windows);
   char value[MAX_PATH * 2] = {};
   GetPrivateProfileStringA(kLogSectionDocument, kLogSectionFiles, "", value, sizeof value,
                            log.c_str());
@@ -284,15 +274,19 @@ void RequireInstalled(const std::string& folder, const std::string& payload) {
 
 void RequireNothingLeft(const std::string& folder) {
   RequireNothingInstalled(folder);
-  Require(!KeyExists(HKEY_CLASSES_ROOT, kProjectExtension), "the .vx5 association is left");
-  Require(!KeyExists(HKEY_CLASSES_ROOT, kApplicationsKey), "the application entry is left");
+  for (const FootprintKey& key : FootprintKeys()) {
+    // The maker's key may hold other products.
+    if (key.removal != KeyRemoval::IfEmpty) {
+      Require(!KeyExists(key.root, key.path.c_str()), "a key is left: " + key.path);
+    }
+  }
   for (const std::string& link : ExpectedLinks()) {
     Require(!PathExists(link), "a link is left: " + link);
   }
 }
 
 void UninstallSilently() {
-  const std::string uninstaller = WindowsFolder() + "\\" + kUninstallExeName;
+  const std::string uninstaller = UninstallProgramIn(WindowsFolder());
   RequireString(HKEY_LOCAL_MACHINE, kUninstallKey, "UnInstallString", uninstaller);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
@@ -382,27 +376,27 @@ MachineState::MachineState(const std::vector<std::string>& folders) {
   AddFiles(WindowsFolder(), false, false, entries_);
   for (const std::string& link : ExpectedLinks()) {
     if (PathExists(link)) entries_.emplace_back("file " + Lowercase(link), ReadBytes(link));
-    const std::string group = link.substr(0, link.find_last_of('\\'));
-    if (Lowercase(group).ends_with(Lowercase(std::string("\\") + kProgramGroupName)) &&
-        FolderThere(group)) {
+  }
+  for (const ShortcutFolder& place : ShortcutFolders()) {
+    const std::string group = ShortcutFolderPath(place);
+    if (place.madeBySetup && FolderThere(group)) {
       entries_.emplace_back("folder " + Lowercase(group), std::string());
     }
   }
-  const std::string explorerEntry = std::string(kExplorerFileExtsKey) + "\\" + kProjectExtension;
-  const struct {
-    HKEY root;
-    const char* name;
-    std::string path;
-  } keys[] = {
-      {HKEY_CLASSES_ROOT, "HKCR", kProjectExtension},
-      {HKEY_CLASSES_ROOT, "HKCR", kApplicationsKey},
-      {HKEY_CLASSES_ROOT, "HKCR", kLauncherApplicationsKey},
-      {HKEY_CLASSES_ROOT, "HKCR", kClassIdKey},
-      {HKEY_LOCAL_MACHINE, "HKLM", kSettingsKeys[0]},
-      {HKEY_LOCAL_MACHINE, "HKLM", kUninstallKey},
-      {HKEY_CURRENT_USER, "HKCU", explorerEntry},
-  };
-  for (const auto& key : keys) AddKey(key.root, key.name, key.path, entries_);
+  // Every key the uninstall removes, with its whole tree.
+  const auto& keys = FootprintKeys();
+  for (const FootprintKey& key : keys) {
+    if (key.removal == KeyRemoval::WithParent) continue;
+    const bool inner = std::any_of(keys.begin(), keys.end(), [&](const FootprintKey& outer) {
+      return &outer != &key && outer.removal != KeyRemoval::WithParent &&
+             outer.root == key.root && KeyIsWithin(outer.path, key.path);
+    });
+    if (inner) continue;
+    const char* rootName = key.root == HKEY_LOCAL_MACHINE  ? "HKLM"
+                           : key.root == HKEY_CLASSES_ROOT ? "HKCR"
+                                                           : "HKCU";
+    AddKey(key.root, rootName, key.path, entries_);
+  }
   std::sort(entries_.begin(), entries_.end());
 }
 

@@ -58,7 +58,7 @@ void UninstallSilently();
 // What an install can change, read before and compared after: every file
 // under the given folders (with its bytes), the names and sizes of the files
 // directly in the Windows folder, the link files and program group, and the
-// registry keys the setup writes (every subkey and value).
+// registry keys of the setup's footprint (every subkey and value).
 class MachineState {
  public:
   explicit MachineState(const std::vector<std::string>& folders);

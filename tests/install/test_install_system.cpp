@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "common/files.h"
+#include "common/footprint.h"
 #include "common/product.h"
 #include "common/registry.h"
 #include "worker_fixtures.h"
@@ -49,9 +50,9 @@ class SystemFoldersTest : public WorkerTest {
 TEST_F(SystemFoldersTest, CompleteRunUsesTheRealWindowsFolder) {
   const std::string windows = WindowsFolder();
   ASSERT_TRUE(FolderExists(windows));
-  PreservedFile log(windows + kLogFileInWindows);
-  PreservedFile uninstaller(windows + "\\" + kUninstallExeName);
-  DeleteFileA((windows + kLogFileInWindows).c_str());
+  PreservedFile log(InstallLogInWindowsFolder(windows));
+  PreservedFile uninstaller(UninstallProgramIn(windows));
+  DeleteFileA(InstallLogInWindowsFolder(windows).c_str());
 
   PackageModuleFile carrier(scratch_.path(), BuildTestPackage(SampleItems()));
   auto worker = std::make_unique<TVXInstallThread>(true, ModeInstall, sink_->hwnd(), &folders_,
@@ -65,20 +66,20 @@ TEST_F(SystemFoldersTest, CompleteRunUsesTheRealWindowsFolder) {
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(worker->ResultCode, kInstallOk);
 
-  EXPECT_TRUE(FileExists(windows + "\\" + kUninstallExeName));
+  EXPECT_TRUE(FileExists(UninstallProgramIn(windows)));
   EXPECT_FALSE(FileExists(installDir_ + "\\UninstallVXLite.exe"));
   RegistryAccess machine(HKEY_LOCAL_MACHINE, KEY_READ);
   ASSERT_EQ(machine.OpenKey(kUninstallKey, false), ERROR_SUCCESS);
   DWORD type = 0;
   std::string data;
   ASSERT_EQ(machine.ReadValue("UnInstallString", type, data), ERROR_SUCCESS);
-  EXPECT_EQ(data, windows + "\\" + kUninstallExeName + '\0');
+  EXPECT_EQ(data, UninstallProgramIn(windows) + '\0');
 
   char files[16] = {};
   GetPrivateProfileStringA("Document", "Files", "", files, sizeof files,
-                           (windows + kLogFileInWindows).c_str());
+                           InstallLogInWindowsFolder(windows).c_str());
   EXPECT_EQ(std::string(files), std::to_string(files_.size() - 1));
-  EXPECT_FALSE(FileExists(installDir_ + kLogFileInInstallFolder));
+  EXPECT_FALSE(FileExists(InstallLogInInstallFolder(installDir_)));
 }
 
 TEST_F(SystemFoldersTest, MissingTemporaryFolderFallsBackToCTemp) {

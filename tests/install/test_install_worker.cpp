@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "common/files.h"
+#include "common/footprint.h"
 #include "common/product.h"
 #include "common/registry.h"
 #include "worker_fixtures.h"
@@ -105,7 +106,7 @@ TEST_F(InstallWorkerTest, CompleteRunPostsEveryStepAndWritesFilesWithTheirDates)
   for (size_t i = 0; i < items.size(); ++i) {
     // The uninstall program has moved on into the Windows folder.
     std::string path = items[i].name == "UninstallVXLite.exe"
-                           ? windows_ + "\\" + kUninstallExeName
+                           ? UninstallProgramIn(windows_)
                            : expectedFiles[i];
     std::string bytes;
     ASSERT_TRUE(ReadFileBytes(path, bytes)) << path;
@@ -506,7 +507,7 @@ TEST_F(InstallWorkerTest, CancelDuringTheRegistryStepsDoesNotStopThem) {
   RegistryAccess user(HKEY_CURRENT_USER);
   EXPECT_TRUE(user.KeyExists(std::string(kExplorerFileExtsKey) + "\\.vx5\\UserChoice"));
   EXPECT_TRUE(RegistryAccess(HKEY_LOCAL_MACHINE).KeyExists(kUninstallKey));
-  EXPECT_TRUE(FileExists(windows_ + kLogFileInWindows));
+  EXPECT_TRUE(FileExists(InstallLogInWindowsFolder(windows_)));
 }
 
 TEST_F(InstallWorkerTest, RollbackAfterACancelMidCopyRemovesWhatTheRunCreated) {

@@ -201,7 +201,7 @@ bool IsPrivatePackagePath(const std::string& path, const std::string& parent) {
 InstallScratch::InstallScratch(const std::string& scratch)
     : temp(scratch + "\\temp"),
       windows(scratch + "\\windows"),
-      installDir(scratch + "\\VantorexLite"),
+      installDir(scratch + "\\" + kDefaultFolderName),
       made_(CreateDirectoryA(temp.c_str(), nullptr) &&
             CreateDirectoryA(windows.c_str(), nullptr)),
       tempOverride_(temp) {  // the worker's temporary package goes there

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "common/files.h"
+#include "common/footprint.h"
 #include "common/handles.h"
 #include "common/product.h"
 #include "common/registry.h"
@@ -19,75 +20,35 @@ using ::testing::AssertionFailure;
 using ::testing::AssertionResult;
 using ::testing::AssertionSuccess;
 
-std::string OpenCommand(const std::string& program) {
-  return "\"" + program + "\" \"%1\"";
+// The keys that remove a whole tree; every key the setup writes lies in one
+// of them, but for the maker's key.
+std::vector<const FootprintKey*> SetupTrees() {
+  std::vector<const FootprintKey*> trees;
+  for (const FootprintKey& key : FootprintKeys()) {
+    if (key.removal == KeyRemoval::Entry || key.removal == KeyRemoval::Setting) {
+      trees.push_back(&key);
+    }
+  }
+  return trees;
 }
 
-// The entries the registry steps of the setup write, in their order.
-std::vector<RegistryEntry> SetupEntries(const std::string& folder, const std::string& uninstaller) {
-  const std::string exts = std::string(kExplorerFileExtsKey) + "\\" + kProjectExtension;
-  const std::string system = kSettingsKeys[kSettingsKeySystem];
-  const std::string help = kSettingsKeys[kSettingsKeyHelp];
-  const std::string app = kApplicationsKey;
-  return {
-      {HKEY_LOCAL_MACHINE, kSettingsKeys[2], "", ""},
-      {HKEY_LOCAL_MACHINE, help, "HWND", "0", true},
-      {HKEY_LOCAL_MACHINE, help, "ARG", ""},
-      {HKEY_LOCAL_MACHINE, system, "OpenProject", folder + "\\Projects"},
-      {HKEY_LOCAL_MACHINE, system, "OpenDoc", ""},
-      {HKEY_LOCAL_MACHINE, system, "JavaHome", "C:\\Java\\jdk1.6.0_45"},
-      {HKEY_LOCAL_MACHINE, system, "JavaVersion", "1.6"},
-      {HKEY_CLASSES_ROOT, kProjectExtension, "", kProjectTypeName},
-      {HKEY_CLASSES_ROOT, ".vx5\\DefaultIcon", "", folder + "\\vxlite.exe,0"},
-      {HKEY_CLASSES_ROOT, ".vx5\\Shell\\Open", "", "&Open"},
-      {HKEY_CLASSES_ROOT, ".vx5\\Shell\\Open\\Command", "",
-       OpenCommand(folder + "\\vxlancelite.exe")},
-      {HKEY_CLASSES_ROOT, app, "", kProjectTypeName},
-      {HKEY_CLASSES_ROOT, app, "FriendlyAppName", kFriendlyAppName},
-      {HKEY_CLASSES_ROOT, app + "\\DefaultIcon", "", folder + "\\vxlite.exe,0"},
-      {HKEY_CLASSES_ROOT, app + "\\shell", "", "open"},
-      {HKEY_CLASSES_ROOT, app + "\\shell\\open", "", "&Open Vantorex Lite"},
-      {HKEY_CLASSES_ROOT, app + "\\shell\\open\\command", "", OpenCommand(folder + "\\vxlite.exe")},
-      {HKEY_CLASSES_ROOT, app + "\\SupportedTypes", ".vx5", kProjectTypeName},
-      {HKEY_CURRENT_USER, exts + "\\OpenWithList", "a", kFullEditionExeName},
-      {HKEY_CURRENT_USER, exts + "\\OpenWithList", "b", kProductExeName},
-      {HKEY_CURRENT_USER, exts + "\\OpenWithList", "MRUList", "ab"},
-      {HKEY_CURRENT_USER, exts + "\\OpenWithProgids", kProjectTypeName, "0", true},
-      {HKEY_CURRENT_USER, exts + "\\UserChoice", "Progid", app},
-      {HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", kUninstallDisplayName},
-      {HKEY_LOCAL_MACHINE, kUninstallKey, "UnInstallString", uninstaller},
-      {HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher", kPublisher},
-      {HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", folder},
-      {HKEY_LOCAL_MACHINE, kUninstallKey, "NoModify", "1", true},
-  };
-}
-
-// The top keys of what the setup writes to the registry.
-std::vector<std::pair<HKEY, std::string>> SetupRootKeys() {
-  return {
-      {HKEY_CLASSES_ROOT, kProjectExtension},
-      {HKEY_CLASSES_ROOT, kApplicationsKey},
-      {HKEY_CURRENT_USER, std::string(kExplorerFileExtsKey) + "\\" + kProjectExtension},
-      {HKEY_LOCAL_MACHINE, kSettingsKeys[1]},
-      {HKEY_LOCAL_MACHINE, kUninstallKey},
-  };
-}
-
-// Every key the entries name, and the setup's keys above them that only it
-// creates: what the uninstall must leave no trace of.
-std::vector<std::pair<HKEY, std::string>> SetupKeys(const std::vector<RegistryEntry>& entries) {
-  std::vector<std::pair<HKEY, std::string>> keys = {
-      {HKEY_LOCAL_MACHINE, kSettingsKeys[1]},
-      {HKEY_CURRENT_USER, std::string(kExplorerFileExtsKey) + "\\" + kProjectExtension}};
-  for (const RegistryEntry& entry : entries) keys.emplace_back(entry.root, entry.key);
-  return keys;
-}
-
-bool WriteEntry(const RegistryEntry& entry) {
-  RegistryAccess registry(entry.root, KEY_ALL_ACCESS);
-  if (registry.OpenKey(entry.key, true) != ERROR_SUCCESS) return false;
-  if (entry.isNumber) return registry.WriteInteger(entry.name, std::stoi(entry.value)) == 0;
-  return registry.WriteString(entry.name, entry.value) == ERROR_SUCCESS;
+// Writes the setup's keys and values as an install into folder with a JDK
+// picked would, naming uninstaller in the uninstall record.
+AssertionResult WriteSetupKeys(const std::string& folder, const std::string& uninstaller) {
+  InstallFacts facts;
+  facts.installFolder = folder;
+  facts.setupVersion = kSetupFileVersion;
+  facts.installDate = DateToYmd(LocalToday());
+  facts.jdkHome = "C:\\Java\\jdk1.6.0_45";
+  facts.jdkVersion = "1.6";
+  facts.uninstallProgram = [&uninstaller] { return uninstaller; };
+  for (const FootprintKey& key : FootprintKeys()) {
+    if (key.writer == KeyWriter::None) continue;
+    if (WriteFootprintKey(key, facts) != ERROR_SUCCESS) {
+      return AssertionFailure() << "registry " << key.path;
+    }
+  }
+  return AssertionSuccess();
 }
 
 bool MakeLink(const std::string& target, const std::string& linkFile) {
@@ -105,34 +66,38 @@ bool MakeLink(const std::string& target, const std::string& linkFile) {
   return SUCCEEDED(file->Save(wide, FALSE));
 }
 
-std::string PreferredFolder(int csidl, int fallback) {
-  std::string folder = GetSpecialFolder(csidl);
-  return FolderExists(folder) ? folder : GetSpecialFolder(fallback);
-}
-
 }  // namespace
 
 SetupShortcuts::~SetupShortcuts() {
   for (const std::string& link : links_) DeleteFileA(link.c_str());
   if (!programGroup_.empty()) RemoveDirectoryA(programGroup_.c_str());
-  if (!quickLaunchMade_.empty()) RemoveDirectoryA(quickLaunchMade_.c_str());
+  for (auto made = madeFolders_.rbegin(); made != madeFolders_.rend(); ++made) {
+    RemoveDirectoryA(made->c_str());
+  }
 }
 
 AssertionResult SetupShortcuts::Create(const std::string& installFolder) {
-  programGroup_ = PreferredFolder(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS) + "\\" + kProgramGroupName;
-  std::string quickLaunch = GetSpecialFolder(CSIDL_APPDATA) + kQuickLaunchSubpath;
-  if (!FolderExists(quickLaunch)) {
-    if (!CreateFolderPath(quickLaunch).value_or(false)) return AssertionFailure() << quickLaunch;
-    quickLaunchMade_ = quickLaunch;
-  }
-  CreateDirectoryA(programGroup_.c_str(), nullptr);
-  const std::string linkName = std::string("\\") + kLinkName + ".lnk";
-  links_ = {programGroup_ + linkName,
-            PreferredFolder(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOP) + linkName,
-            quickLaunch + linkName};
-  for (const std::string& link : links_) {
-    if (!MakeLink(installFolder + "\\" + kProductExeName, link)) {
-      return AssertionFailure() << "link " << link;
+  // A link in every folder the setup may choose; the folders that the setup
+  // uses only when they exist are made here for it.
+  for (const ShortcutFolder& place : ShortcutFolders()) {
+    const std::string folder = ShortcutFolderPath(place);
+    if (folder.empty()) return AssertionFailure() << "no folder for a link";
+    if (place.madeBySetup) {
+      programGroup_ = folder;
+      CreateDirectoryA(folder.c_str(), nullptr);
+    }
+    std::vector<std::string> missing;
+    for (std::string level = folder; level.size() > 3 && !FolderExists(level);
+         level = level.substr(0, level.find_last_of('\\'))) {
+      missing.insert(missing.begin(), level);
+    }
+    for (const std::string& level : missing) {
+      if (!CreateDirectoryA(level.c_str(), nullptr)) return AssertionFailure() << level;
+      madeFolders_.push_back(level);
+    }
+    links_.push_back(LinkFileIn(folder));
+    if (!MakeLink(installFolder + "\\" + kProductExeName, links_.back())) {
+      return AssertionFailure() << "link " << links_.back();
     }
   }
   return AssertionSuccess();
@@ -149,25 +114,27 @@ AssertionResult SetupShortcuts::Gone() const {
 }
 
 AssertionResult SetupKeysGone() {
-  for (const auto& [root, key] : SetupRootKeys()) {
-    if (KeyExists(root, key)) return AssertionFailure() << "still there: " << key;
+  for (const FootprintKey* key : SetupTrees()) {
+    if (KeyExists(key->root, key->path)) return AssertionFailure() << "still there: " << key->path;
   }
   return AssertionSuccess();
 }
 
 void RemoveSetupTraces() {
-  for (const auto& [root, key] : SetupRootKeys()) programs::DeleteRegistryTree(root, key);
-  RegKey maker;
-  if (OpenRegistryKey(HKEY_LOCAL_MACHINE, kSettingsKeys[0], KEY_READ, maker) == ERROR_SUCCESS) {
+  for (const FootprintKey* key : SetupTrees()) programs::DeleteRegistryTree(key->root, key->path);
+  for (const FootprintKey& key : FootprintKeys()) {
+    if (key.removal != KeyRemoval::IfEmpty) continue;
+    RegKey maker;
+    if (OpenRegistryKey(key.root, key.path, KEY_READ, maker) != ERROR_SUCCESS) continue;
     DWORD subkeys = 1;
     RegQueryInfoKeyA(maker.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
                      nullptr, nullptr, nullptr, nullptr);
     maker.reset();
-    if (subkeys == 0) programs::DeleteRegistryTree(HKEY_LOCAL_MACHINE, kSettingsKeys[0]);
+    if (subkeys == 0) programs::DeleteRegistryTree(key.root, key.path);
   }
   const std::string windows = WindowsFolder();
-  DeleteFileA((windows + kLogFileInWindows).c_str());
-  DeleteFileA((windows + "\\" + kUninstallExeName).c_str());
+  DeleteFileA(InstallLogInWindowsFolder(windows).c_str());
+  DeleteFileA(UninstallProgramIn(windows).c_str());
 }
 
 bool KeyExists(HKEY root, const std::string& path) {
@@ -179,7 +146,6 @@ InstalledLayout::InstalledLayout(std::string installFolder)
     : installFolder_(std::move(installFolder)) {}
 
 InstalledLayout::~InstalledLayout() {
-  for (const auto& [root, key] : SetupKeys(entries_)) programs::DeleteRegistryTree(root, key);
   RemoveSetupTraces();
   if (!logPath_.empty()) DeleteFileA(logPath_.c_str());
   if (!uninstallProgram_.empty()) DeleteFileA(uninstallProgram_.c_str());
@@ -209,21 +175,19 @@ AssertionResult InstalledLayout::Create(bool logInWindowsFolder) {
   // The setup moves the uninstall program into the Windows folder and logs
   // there; without a Windows folder both stay in the install folder.
   if (logInWindowsFolder) {
-    uninstallProgram_ = windows + "\\" + kUninstallExeName;
-    logPath_ = windows + kLogFileInWindows;
+    uninstallProgram_ = UninstallProgramIn(windows);
+    logPath_ = InstallLogInWindowsFolder(windows);
     if (!MoveFileExA(installedUninstaller.c_str(), uninstallProgram_.c_str(),
                      MOVEFILE_REPLACE_EXISTING)) {
       return AssertionFailure() << "uninstall program into " << uninstallProgram_;
     }
   } else {
     uninstallProgram_ = installedUninstaller;
-    logPath_ = f + kLogFileInInstallFolder;
+    logPath_ = InstallLogInInstallFolder(f);
   }
 
-  entries_ = SetupEntries(f, uninstallProgram_);
-  for (const RegistryEntry& entry : entries_) {
-    if (!WriteEntry(entry)) return AssertionFailure() << "registry " << entry.key << " " << entry.name;
-  }
+  AssertionResult keys = WriteSetupKeys(f, uninstallProgram_);
+  if (!keys) return keys;
 
   AssertionResult links = shortcuts_.Create(f);
   if (!links) return links;
@@ -250,15 +214,17 @@ AssertionResult InstalledLayout::Create(bool logInWindowsFolder) {
 }
 
 AssertionResult InstalledLayout::RegistryGone() const {
-  for (const auto& [root, key] : SetupKeys(entries_)) {
-    if (KeyExists(root, key)) return AssertionFailure() << "still there: " << key;
+  for (const FootprintKey& key : FootprintKeys()) {
+    if (key.removal == KeyRemoval::IfEmpty) continue;  // other products may keep it
+    if (KeyExists(key.root, key.path)) return AssertionFailure() << "still there: " << key.path;
   }
   return AssertionSuccess();
 }
 
 AssertionResult InstalledLayout::RegistryPresent() const {
-  for (const auto& [root, key] : SetupKeys(entries_)) {
-    if (!KeyExists(root, key)) return AssertionFailure() << "gone: " << key;
+  for (const FootprintKey& key : FootprintKeys()) {
+    if (key.writer == KeyWriter::None) continue;
+    if (!KeyExists(key.root, key.path)) return AssertionFailure() << "gone: " << key.path;
   }
   return AssertionSuccess();
 }

@@ -15,17 +15,9 @@
 
 namespace vx::test {
 
-struct RegistryEntry {
-  HKEY root;
-  std::string key;
-  std::string name;
-  std::string value;
-  bool isNumber = false;  // REG_DWORD 0 or 1 from value
-};
-
 // The shortcuts the wizard makes after an install, where it makes them: the
-// all-users programs menu and desktop exist in this prefix; the user's Quick
-// Launch folder is made for them. Removed again when the object goes.
+// all-users programs menu and desktop exist in this prefix; the Quick Launch
+// folders are made for them. Removed again when the object goes.
 class SetupShortcuts {
  public:
   SetupShortcuts() = default;
@@ -42,7 +34,7 @@ class SetupShortcuts {
  private:
   std::vector<std::string> links_;
   std::string programGroup_;
-  std::string quickLaunchMade_;  // a Quick Launch folder made here
+  std::vector<std::string> madeFolders_;  // folders made here, parents first
 };
 
 // The setup's registry keys (HKEY_LOCAL_MACHINE in the product's view), each
@@ -73,7 +65,6 @@ class InstalledLayout {
   const std::string& UninstallProgram() const { return uninstallProgram_; }
   const std::vector<std::string>& LoggedFolders() const { return folders_; }
   const std::vector<std::string>& LoggedFiles() const { return files_; }
-  const std::vector<RegistryEntry>& Entries() const { return entries_; }
   const SetupShortcuts& Shortcuts() const { return shortcuts_; }
 
   // Failures of the checks below name what is still there (or gone).
@@ -87,7 +78,6 @@ class InstalledLayout {
   std::string uninstallProgram_;
   std::vector<std::string> folders_;
   std::vector<std::string> files_;
-  std::vector<RegistryEntry> entries_;
   SetupShortcuts shortcuts_;
 };
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/files.h"
+#include "common/footprint.h"
 #include "common/product.h"
 #include "common/registry.h"
 #include "fixtures.h"
@@ -90,9 +91,9 @@ TEST(InstallThenUninstall, TheRealWorkersInstallIsRemovedByTheUninstallProgram) 
 
   const std::string windows = WindowsFolder();
   const std::string uninstaller = UninstallString();
-  ASSERT_EQ(uninstaller, windows + "\\" + kUninstallExeName);
+  ASSERT_EQ(uninstaller, UninstallProgramIn(windows));
   ASSERT_TRUE(FileExists(uninstaller));
-  ASSERT_TRUE(FileExists(windows + kLogFileInWindows));
+  ASSERT_TRUE(FileExists(InstallLogInWindowsFolder(windows)));
   ASSERT_TRUE(FileExists(installFolder + "\\" + kProductExeName));
   ASSERT_TRUE(WizardSeesProductInstalled());
 
@@ -121,7 +122,7 @@ TEST(InstallThenUninstall, TheRealWorkersInstallIsRemovedByTheUninstallProgram) 
   EXPECT_TRUE(SetupKeysGone());
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSettingsKeys[0]));  // the setup made it; now empty
   EXPECT_TRUE(shortcuts.Gone());
-  EXPECT_FALSE(FileExists(windows + kLogFileInWindows));
+  EXPECT_FALSE(FileExists(InstallLogInWindowsFolder(windows)));
   EXPECT_TRUE(WaitUntilGone(uninstaller, kRunMs));
   EXPECT_FALSE(WizardSeesProductInstalled());
 }

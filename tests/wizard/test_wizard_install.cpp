@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/files.h"
+#include "common/footprint.h"
 #include "common/handles.h"
 #include "common/product.h"
 #include "common/registry.h"
@@ -68,11 +69,6 @@ LinkRead ReadLink(const std::string& file) {
   return read;
 }
 
-std::string SpecialFolderOr(int csidl, int fallback) {
-  const std::string folder = GetSpecialFolder(csidl);
-  return FolderExists(folder) ? folder : GetSpecialFolder(fallback);
-}
-
 std::vector<TestItem> ItemsWithoutProduct() {
   std::vector<TestItem> items = test::SampleItems();
   items.erase(items.begin());  // "vxlite.exe"
@@ -89,11 +85,11 @@ class WizardInstall : public test::WizardTest {
     temp_ = install_->temp;
     windows_ = install_->windows;
     installDir_ = install_->installDir;
-    programGroup_ = SpecialFolderOr(CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS) + "\\VantorexLite";
+    programGroup_ = ShortcutFolderPath(ShortcutFolderOf(ShortcutPlace::ProgramGroup));
     groupExisted_ = FolderExists(programGroup_);
-    desktop_ = SpecialFolderOr(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOP);
-    userQuickLaunch_ = GetSpecialFolder(CSIDL_APPDATA) + kQuickLaunchSubpath;
-    commonQuickLaunch_ = GetSpecialFolder(CSIDL_COMMON_APPDATA) + kQuickLaunchSubpath;
+    desktop_ = ShortcutFolderPath(ShortcutFolderOf(ShortcutPlace::Desktop));
+    userQuickLaunch_ = ShortcutFolderPath(ShortcutFolderOf(ShortcutPlace::UserQuickLaunch));
+    commonQuickLaunch_ = ShortcutFolderPath(ShortcutFolderOf(ShortcutPlace::CommonQuickLaunch));
     // Wine's shell notes "ProgramFilesDir" in the (redirected) machine key at
     // its first look-up; done here, so that a picture of the machine taken
     // before an install shows it already.
@@ -115,9 +111,8 @@ class WizardInstall : public test::WizardTest {
 
   // The four link files in the order they are made.
   std::vector<std::string> Links() const {
-    const std::string name = "\\VantorexLite.lnk";
-    return {programGroup_ + name, desktop_ + name, userQuickLaunch_ + name,
-            commonQuickLaunch_ + name};
+    return {LinkFileIn(programGroup_), LinkFileIn(desktop_), LinkFileIn(userQuickLaunch_),
+            LinkFileIn(commonQuickLaunch_)};
   }
 
   // Makes a folder and every missing level above it, remembering what it made.
@@ -242,7 +237,7 @@ TEST_F(WizardInstall, FullInstallFromTheFolderPageToTheFinishPageWithShortcuts) 
   MakeFolder(userQuickLaunch_);
   MakeFolder(commonQuickLaunch_);
   // A link left by an earlier install is replaced.
-  ASSERT_TRUE(test::WriteFileBytes(desktop_ + "\\VantorexLite.lnk", "not a link"));
+  ASSERT_TRUE(test::WriteFileBytes(LinkFileIn(desktop_), "not a link"));
   const std::string jdk = scratch_ / "jdk";
   ASSERT_TRUE(CreateDirectoryA(jdk.c_str(), nullptr));
   ASSERT_TRUE(WriteRegistryString(std::string(kJdkRegistryKey) + "\\1.6.0_20", kJdkHomeValue, jdk));
