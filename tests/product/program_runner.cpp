@@ -1,8 +1,12 @@
 #include "program_runner.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
+#include <vector>
 
 #include "common/files.h"
+#include "common/product.h"
 
 namespace vx::test {
 
@@ -122,6 +126,31 @@ bool WaitUntilGone(const std::string& path, DWORD timeoutMs) {
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
     if (waited >= timeoutMs) return false;
     Sleep(kPollMs);
+  }
+}
+
+bool WaitForUninstallHelpers(DWORD timeoutMs) {
+  const DWORD started = GetTickCount();
+  for (;;) {
+    std::vector<DWORD> helpers;
+    FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));  // invalid: INVALID_HANDLE_VALUE
+    if (snapshot) {
+      PROCESSENTRY32 entry{};
+      entry.dwSize = sizeof entry;
+      for (BOOL more = Process32First(snapshot.get(), &entry); more;
+           more = Process32Next(snapshot.get(), &entry)) {
+        if (lstrcmpiA(entry.szExeFile, kUninstallHelperName) == 0) {
+          helpers.push_back(entry.th32ProcessID);
+        }
+      }
+    }
+    if (helpers.empty()) return true;
+    for (DWORD id : helpers) {
+      KernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+      const DWORD spent = GetTickCount() - started;
+      if (process && spent < timeoutMs) WaitForSingleObject(process.get(), timeoutMs - spent);
+    }
+    if (GetTickCount() - started >= timeoutMs) return false;
   }
 }
 

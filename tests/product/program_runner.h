@@ -43,6 +43,11 @@ std::string WindowText(HWND window);
 // button (IDYES, IDNO, IDOK). Empty text when no box came.
 std::string AnswerMessageBox(DWORD processId, int button, DWORD timeoutMs);
 
+// Waits until no uninstall helper (the copy an uninstall leaves running to
+// delete the uninstall program once it has ended) is running any more, so
+// that a late deletion cannot hit the next test's files; true when none is.
+bool WaitForUninstallHelpers(DWORD timeoutMs);
+
 // Polls until the file is gone; true when it is.
 bool WaitUntilGone(const std::string& path, DWORD timeoutMs);
 

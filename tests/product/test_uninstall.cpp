@@ -24,7 +24,11 @@ const std::string kMakerSibling = std::string(kSettingsKeys[0]) + "\\VantorexFul
 
 class UninstallTest : public ::testing::Test {
  protected:
-  void TearDown() override { programs::DeleteRegistryTree(HKEY_LOCAL_MACHINE, kMakerSibling); }
+  void TearDown() override {
+    // An uninstall's helper still running would delete the next test's program.
+    EXPECT_TRUE(WaitForUninstallHelpers(kSelfRemovalMs));
+    programs::DeleteRegistryTree(HKEY_LOCAL_MACHINE, kMakerSibling);
+  }
 
   // Runs the uninstall program silently and returns its exit code.
   DWORD RunSilently(const std::string& program) {
