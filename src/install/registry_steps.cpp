@@ -145,7 +145,7 @@ void ClearPendingDeletion(const std::string& path) {
                                           reinterpret_cast<const BYTE*>((kept + '\0').data()),
                                           static_cast<DWORD>(kept.size() + 1));
   if (rc != ERROR_SUCCESS) {
-    OutputDebugStringA(("pending deletion not cleared: " + path).c_str());
+    LogFailure("clearing a pending deletion at restart", path, static_cast<DWORD>(rc));
   }
 }
 
