@@ -273,12 +273,30 @@ void UninstallReinstall(const std::string& exe, const Arguments& arguments) {
           "the pending deletion cannot be written");
   InstallWithDefaults(exe);
   RequireInstalled(folder, payload);
-  char left[512] = {};
-  DWORD size = sizeof left;
+  // The uninstall's helper may add deletions of its own copy meanwhile:
+  // what counts is that the uninstall program's is gone and the other stays.
+  std::string left(64 * 1024, '\0');
+  DWORD size = static_cast<DWORD>(left.size());
   Require(RegGetValueA(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue,
-                       RRF_RT_REG_MULTI_SZ, nullptr, left, &size) == ERROR_SUCCESS &&
-              std::string(left, size) == other + '\0' + '\0' + '\0',
+                       RRF_RT_REG_MULTI_SZ, nullptr, left.data(), &size) == ERROR_SUCCESS,
+          "the pending deletions cannot be read");
+  left.resize(size);
+  // Pairs of strings (source, target; an empty target deletes), each ended by
+  // its 0, over the whole value.
+  std::vector<std::string> strings;
+  for (size_t at = 0; at < left.size();) {
+    const size_t end = std::min(left.find('\0', at), left.size());
+    strings.push_back(left.substr(at, end - at));
+    at = end + 1;
+  }
+  std::vector<std::string> sources;
+  for (size_t i = 0; i < strings.size(); i += 2) {
+    if (!strings[i].empty()) sources.push_back(Lowercase(strings[i]));
+  }
+  Require(std::find(sources.begin(), sources.end(), Lowercase(uninstaller)) == sources.end(),
           "the pending deletion of the uninstall program is still there");
+  Require(std::find(sources.begin(), sources.end(), Lowercase(other)) != sources.end(),
+          "another program's pending deletion was removed");
   Note("installed again; the pending deletion of the uninstall program is cleared");
 }
 
