@@ -69,6 +69,18 @@ bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// The product's view once it shows the part: the window exists a moment
+// before its view is filled. The last text read, whatever it holds.
+std::string ViewTextShowing(HWND window, const std::string& part, DWORD timeoutMs) {
+  const DWORD started = GetTickCount();
+  std::string text = WindowText(FindWindowExA(window, nullptr, "Edit", nullptr));
+  while (!Has(text, part) && GetTickCount() - started < timeoutMs) {
+    Sleep(50);
+    text = WindowText(FindWindowExA(window, nullptr, "Edit", nullptr));
+  }
+  return text;
+}
+
 TEST_F(ProductProgramsTest, MainProgramShowsTheSettingsAndTheProject) {
   const std::string system = kSettingsKeys[kSettingsKeySystem];
   ASSERT_TRUE(WriteRegistryString(system, "OpenProject", folder_ + "\\Projects"));
@@ -82,7 +94,7 @@ TEST_F(ProductProgramsTest, MainProgramShowsTheSettingsAndTheProject) {
   HWND window = WaitForWindow(kProductWindowClassName, started.id, kRunMs);
   ASSERT_TRUE(window);
   EXPECT_EQ(WindowText(window), kProductTitle);
-  std::string shown = ViewText(window);
+  std::string shown = ViewTextShowing(window, "My Game.vx5 line 1", kRunMs);
   EXPECT_TRUE(Has(shown, text::kProductFolderLabel + folder_ + "\r\n")) << shown;
   EXPECT_TRUE(Has(shown, "  OpenProject = " + folder_ + "\\Projects\r\n")) << shown;
   EXPECT_TRUE(Has(shown, "  JavaHome = C:\\Java\\jdk1.6.0_45\r\n")) << shown;
@@ -104,7 +116,7 @@ TEST_F(ProductProgramsTest, MainProgramWithoutSettingsOrProjectSaysSo) {
   ASSERT_TRUE(StartProgram(folder_ + "\\" + kProductExeName, "", started));
   HWND window = WaitForWindow(kProductWindowClassName, started.id, kRunMs);
   ASSERT_TRUE(window);
-  std::string shown = ViewText(window);
+  std::string shown = ViewTextShowing(window, text::kProductNoProject, kRunMs);
   EXPECT_TRUE(Has(shown, text::kProductSettingsMissing)) << shown;
   EXPECT_TRUE(Has(shown, text::kProductNoProject)) << shown;
   CloseAndWait(window);
@@ -122,15 +134,16 @@ TEST_F(ProductProgramsTest, LauncherStartsTheProductThenHandsTheRunningOneAProje
   EXPECT_EQ(exitCode, 0u);
   HWND window = WaitForWindow(kProductWindowClassName, 0, kRunMs);
   ASSERT_TRUE(window);
-  EXPECT_TRUE(Has(ViewText(window), "first.vx5 line 1")) << ViewText(window);
-  EXPECT_TRUE(Has(ViewText(window), text::kProductFolderLabel + folder_)) << ViewText(window);
+  const std::string firstView = ViewTextShowing(window, "first.vx5 line 1", kRunMs);
+  EXPECT_TRUE(Has(firstView, "first.vx5 line 1")) << firstView;
+  EXPECT_TRUE(Has(firstView, text::kProductFolderLabel + folder_)) << firstView;
 
   StartedProgram handedOver;
   ASSERT_TRUE(StartProgram(launcher, "\"" + second + "\"", handedOver));
   EXPECT_TRUE(WaitForExit(handedOver, kRunMs, exitCode));
   EXPECT_EQ(exitCode, 0u);
   EXPECT_EQ(CountWindows(kProductWindowClassName), 1);
-  std::string shown = ViewText(window);
+  std::string shown = ViewTextShowing(window, "second.vx5 line 2", kRunMs);
   EXPECT_TRUE(Has(shown, std::string(text::kProductProjectLabel) + "second.vx5 (" + second + ")"))
       << shown;
   EXPECT_TRUE(Has(shown, "second.vx5 line 2")) << shown;
