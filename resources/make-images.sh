@@ -31,6 +31,9 @@ convert -size 574x47 gradient:'#1f5f8b'-'#9cc6e0' -rotate -90 -resize 574x47! \
   -fill '#e8f2f8' -font "$FONT_PLAIN" -pointsize 12 -annotate +182+30 'Setup Wizard' \
   -stroke '#ffffff' -strokewidth 1 -draw 'line 0,46 573,46' \
   -quality 92 -sampling-factor 1x1 -strip "$OUT/banner.jpg"
+# What the setup carries: that JPEG decoded, 24 bits per pixel, so the window
+# draws it with LoadImage alone (no OLE picture, no image codec at start-up).
+convert "$OUT/banner.jpg" -type TrueColor BMP3:"$OUT/banner.bmp"
 
 # Tick glyph: 14 x 14, 8 bits per pixel with a palette. The top-left pixel is
 # the transparent colour (light grey, mapped to the button face at load time).

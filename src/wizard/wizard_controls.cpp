@@ -3,8 +3,6 @@
 // picture, the tick glyph and the link labels' hints.
 #include "wizard/wizard_window.h"
 
-#include <ole2.h>
-#include <olectl.h>
 
 #include <algorithm>
 #include <cstring>
@@ -65,55 +63,21 @@ constexpr FontStyle kFonts[static_cast<size_t>(FontId::Count)] = {
     {"Arial", -12, FW_NORMAL, true},          {"Arial", -13, FW_BOLD, false},
 };
 
-// The banner picture: a JPEG in the resources, decoded by OLE into a bitmap
-// the window owns. Null when it cannot be had, with the Windows error or the
-// failing call's result in error.
-HBITMAP LoadJpegResource(HMODULE module, const char* name, SIZE& size, DWORD& error) {
-  ResourceBytes bytes = FindResourceBytes(module, name, RT_RCDATA);
-  error = GetLastError();
-  if (!bytes.data || bytes.size == 0) return nullptr;
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size);
-  error = GetLastError();
-  if (!memory) return nullptr;
-  if (void* target = GlobalLock(memory)) {
-    memcpy(target, bytes.data, bytes.size);
-    GlobalUnlock(memory);
-  } else {
-    GlobalFree(memory);
-    return nullptr;
-  }
-  ComPtr<IStream> stream;
-  HRESULT result = CreateStreamOnHGlobal(memory, TRUE, stream.put());
-  if (FAILED(result)) {
-    GlobalFree(memory);
-    error = static_cast<DWORD>(result);
-    return nullptr;
-  }
-  ComPtr<IPicture> picture;
-  result = OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size), FALSE, IID_IPicture,
-                          picture.put_void());
-  SHORT type = PICTYPE_NONE;
-  OLE_HANDLE handle = 0;
-  if (SUCCEEDED(result)) result = picture->get_Type(&type);
-  if (SUCCEEDED(result) && type != PICTYPE_BITMAP) result = E_UNEXPECTED;
-  if (SUCCEEDED(result)) result = picture->get_Handle(&handle);
-  if (FAILED(result)) {
-    error = static_cast<DWORD>(result);
-    return nullptr;
-  }
-  // The picture object owns its bitmap: keep a copy of our own.
-  HBITMAP copy = static_cast<HBITMAP>(CopyImage(reinterpret_cast<HBITMAP>(
-                                                    static_cast<UINT_PTR>(handle)),
-                                                IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+// The banner picture: a bitmap resource (the banner JPEG decoded when the
+// pictures are made), so showing it needs neither OLE nor an image codec
+// at start-up. Null when it cannot be had, with the Windows error in error.
+HBITMAP LoadBannerBitmap(HMODULE module, const char* name, SIZE& size, DWORD& error) {
+  HBITMAP bitmap =
+      static_cast<HBITMAP>(LoadImageA(module, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   BITMAP info{};
-  if (!copy || !GetObjectA(copy, sizeof info, &info)) {
+  if (!bitmap || !GetObjectA(bitmap, sizeof info, &info)) {
     error = GetLastError();
-    if (copy) DeleteObject(copy);
+    if (bitmap) DeleteObject(bitmap);
     return nullptr;
   }
   error = ERROR_SUCCESS;
   size = SIZE{info.bmWidth, info.bmHeight};
-  return copy;
+  return bitmap;
 }
 
 // A button glyph: a bitmap resource whose top-left pixel marks the
@@ -146,6 +110,8 @@ int TfrmInstVXLite::Scale(int pixels) const {
 
 bool TfrmInstVXLite::CreateControls() {
   const HINSTANCE instance = GetModuleHandleA(nullptr);
+  dpi_ = WindowDpi(hwnd_);  // the DPI of the monitor the window is on
+  CreateFonts();
   for (const ControlLayout& item : kControls) {
     HWND parent = item.parent == Ctl::Window ? hwnd_ : controls_[Index(item.parent)];
     const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIdBase + Index(item.id)));
@@ -198,19 +164,26 @@ bool TfrmInstVXLite::CreateControls() {
     }
     // Only the page panel of the current page is shown.
     if (item.kind == Kind::Panel && item.parent == Ctl::pnlMain) style &= ~WS_VISIBLE;
-    HWND control = CreateWindowExA(exStyle, className, "", style, item.left, item.top,
-                                   item.width, item.height, parent, id, instance, this);
+    // Made in its place at the window's DPI and given its font at once: no
+    // control is moved or measured twice on the way to the first page.
+    HWND control = CreateWindowExA(exStyle, className, "", style, Scale(item.left),
+                                   Scale(item.top), Scale(item.width), Scale(item.height),
+                                   parent, id, instance, this);
     if (!control) return false;
     controls_[Index(item.id)] = control;
     textColors_[Index(item.id)] = item.text;
+    const auto font = reinterpret_cast<WPARAM>(fonts_[static_cast<size_t>(item.font)].get());
+    SendMessageA(control, WM_SETFONT, font, FALSE);
     if (item.kind == Kind::Group) {
       const auto frameId =
           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFrameIdBase + Index(item.id)));
       HWND frame = CreateWindowExA(0, WC_BUTTONA, "",
                                    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0, 0,
-                                   item.width, item.height, control, frameId, instance, nullptr);
+                                   Scale(item.width), Scale(item.height), control, frameId,
+                                   instance, nullptr);
       if (!frame) return false;
       SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      SendMessageA(frame, WM_SETFONT, font, FALSE);
       frames_[Index(item.id)] = frame;
     }
   }
@@ -235,13 +208,18 @@ bool TfrmInstVXLite::CreateControls() {
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                              instance, nullptr);
   if (!tooltip_) LogFailure("creating the link hints", TOOLTIPS_CLASSA, GetLastError());
+  if (tooltip_) {
+    SendMessageA(tooltip_, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(fonts_[static_cast<size_t>(FontId::Form)].get()), FALSE);
+  }
   LoadPictures();
+  PlaceWindow(nullptr);
   return true;
 }
 
 void TfrmInstVXLite::LoadPictures() {
   DWORD bannerError = ERROR_SUCCESS;
-  banner_.reset(LoadJpegResource(resources_, kBannerResourceName, bannerSize_, bannerError));
+  banner_.reset(LoadBannerBitmap(resources_, kBannerResourceName, bannerSize_, bannerError));
   if (!banner_) LogFailure("loading the banner picture", kBannerResourceName, bannerError);
   tick_ = LoadGlyph(resources_, kTickGlyphResourceName);
   if (!tick_) LogFailure("loading the tick glyph", kTickGlyphResourceName, GetLastError());
@@ -266,8 +244,8 @@ void TfrmInstVXLite::CreateFonts() {
 }
 
 // Everything that depends on the DPI: fonts, the window's size, every
-// control's place and size. Runs at creation and when the window moves to a
-// monitor of another DPI. A dpi of 0 asks the window for its own.
+// control's place and size, when the window moves to a monitor of another
+// DPI. (At creation the controls are made for the window's DPI at once.)
 void TfrmInstVXLite::ApplyDpi(UINT dpi, const RECT* suggested) {
   dpi_ = dpi ? dpi : WindowDpi(hwnd_);
   // The fonts in use go only once every control has its new one.
@@ -288,7 +266,12 @@ void TfrmInstVXLite::ApplyDpi(UINT dpi, const RECT* suggested) {
     SendMessageA(tooltip_, WM_SETFONT,
                  reinterpret_cast<WPARAM>(fonts_[static_cast<size_t>(FontId::Form)].get()), FALSE);
   }
+  PlaceWindow(suggested);
+}
 
+// The window's size for the DPI, its place (the suggested one, else centred
+// on the work area of its monitor), then the docked children.
+void TfrmInstVXLite::PlaceWindow(const RECT* suggested) {
   const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_STYLE));
   const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_EXSTYLE));
   RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};

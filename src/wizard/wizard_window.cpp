@@ -104,7 +104,6 @@ std::unique_ptr<TfrmInstVXLite> TfrmInstVXLite::Create(const WizardOptions& opti
   // The owner of the shell calls made for the window from now on.
   SetApplicationWindow(window->hwnd_);
   if (!window->CreateControls()) return nullptr;
-  window->ApplyDpi(0, nullptr);  // the DPI of the monitor it is on
   window->FormCreate();
   return window;
 }

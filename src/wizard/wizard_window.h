@@ -120,6 +120,7 @@ class TfrmInstVXLite {
   bool CreateControls();
   void CreateFonts();
   void ApplyDpi(UINT dpi, const RECT* suggested);
+  void PlaceWindow(const RECT* suggested);
   void LayoutChildren(HWND container);
   // A Dock::Across control takes its parent's width less its left margin on
   // both sides.
