@@ -3,7 +3,6 @@
 // picture, the tick glyph and the link labels' hints.
 #include "wizard/wizard_window.h"
 
-
 #include <algorithm>
 #include <cstring>
 #include <string>
