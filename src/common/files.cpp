@@ -3,6 +3,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <ntsecapi.h>
+#include <winternl.h>
 #include <sddl.h>
 
 #include <cstdio>
@@ -80,29 +81,100 @@ bool CreateProtectedFolder(const std::string& path, const char* rights) {
   return CreateDirectoryA(path.c_str(), &attributes) != FALSE;
 }
 
-std::string CreatePrivateFolder(const std::string& parent, const char* prefix) {
-  if (parent.empty()) return std::string();
+namespace {
+
+constexpr int kFolderNameAttempts = 16;
+
+// "<parent>\<prefix><16 random hex digits>", parent without its trailing
+// backslash; empty when no random number can be had.
+std::string RandomFolderPath(const std::string& parent, const char* prefix) {
   const std::string base =
       parent.back() == '\\' ? parent.substr(0, parent.size() - 1) : parent;
+  unsigned char random[8] = {};
+  if (!RtlGenRandom(random, sizeof random)) return std::string();
+  char name[17] = {};
+  for (size_t i = 0; i < sizeof random; ++i) std::snprintf(name + 2 * i, 3, "%02x", random[i]);
+  return base + "\\" + prefix + name;
+}
+
+// The NT form of a full Windows path: "\??\C:\..." or "\??\UNC\server\...".
+std::wstring NtPathOf(const std::string& path) {
+  const bool unc = path.size() > 2 && path[0] == '\\' && path[1] == '\\';
+  const std::string rest = unc ? path.substr(2) : path;
+  std::wstring wide(rest.size(), L'\0');
+  const int length = MultiByteToWideChar(CP_ACP, 0, rest.data(), static_cast<int>(rest.size()),
+                                         wide.data(), static_cast<int>(wide.size()));
+  if (length <= 0) return std::wstring();
+  wide.resize(static_cast<size_t>(length));
+  return (unc ? L"\\??\\UNC\\" : L"\\??\\") + wide;
+}
+
+}  // namespace
+
+std::string CreatePrivateFolder(const std::string& parent, const char* prefix) {
+  if (parent.empty()) return std::string();
   // A name someone made ahead of us is skipped, never entered: a folder we
   // did not create could carry any rights.
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    unsigned char random[8] = {};
-    if (!RtlGenRandom(random, sizeof random)) return std::string();
-    char name[17] = {};
-    for (size_t i = 0; i < sizeof random; ++i) std::snprintf(name + 2 * i, 3, "%02x", random[i]);
-    std::string folder = base + "\\" + prefix + name;
+  for (int attempt = 0; attempt < kFolderNameAttempts; ++attempt) {
+    const std::string folder = RandomFolderPath(parent, prefix);
+    if (folder.empty()) return std::string();
     if (CreateProtectedFolder(folder, kAdministratorsOnlyRights)) return folder;
     if (GetLastError() != ERROR_ALREADY_EXISTS) return std::string();
   }
   return std::string();
 }
 
-HANDLE HoldFolderUntilClosed(const std::string& folder) {
-  // No delete sharing: the folder cannot be renamed or removed under us.
-  return CreateFileA(folder.c_str(), DELETE | FILE_LIST_DIRECTORY,
-                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+HANDLE CreateHeldPrivateFolder(const std::string& parent, const char* prefix,
+                               std::string* folder) {
+  folder->clear();
+  if (parent.empty()) return INVALID_HANDLE_VALUE;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+          kAdministratorsOnlyRights, SDDL_REVISION_1, &descriptor, nullptr)) {
+    return INVALID_HANDLE_VALUE;
+  }
+  LocalMem owned(descriptor);
+  // A name someone made ahead of us is skipped, never entered: a folder we
+  // did not create could carry any rights.
+  for (int attempt = 0; attempt < kFolderNameAttempts; ++attempt) {
+    const std::string path = RandomFolderPath(parent, prefix);
+    if (path.empty()) return INVALID_HANDLE_VALUE;
+    std::wstring ntPath = NtPathOf(path);
+    if (ntPath.empty()) return INVALID_HANDLE_VALUE;
+    UNICODE_STRING ntName{static_cast<USHORT>(ntPath.size() * sizeof(wchar_t)),
+                          static_cast<USHORT>(ntPath.size() * sizeof(wchar_t)), ntPath.data()};
+    OBJECT_ATTRIBUTES attributes{};
+    InitializeObjectAttributes(&attributes, &ntName, OBJ_CASE_INSENSITIVE, nullptr, descriptor);
+    IO_STATUS_BLOCK io{};
+    HANDLE held = nullptr;
+    // Made and opened in one call: from the moment the folder exists it is
+    // held without delete sharing, so nobody renames or removes it under
+    // us, and it goes when the last handle to it closes, empty by then.
+    const NTSTATUS status = NtCreateFile(
+        &held, DELETE | FILE_LIST_DIRECTORY | SYNCHRONIZE, &attributes, &io, nullptr,
+        FILE_ATTRIBUTE_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
+        FILE_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    if (NT_SUCCESS(status)) {
+      *folder = path;
+      return held;
+    }
+    constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035L);
+    if (status != kNameCollision) {
+      SetLastError(RtlNtStatusToDosError(status));
+      return INVALID_HANDLE_VALUE;
+    }
+  }
+  SetLastError(ERROR_ALREADY_EXISTS);
+  return INVALID_HANDLE_VALUE;
+}
+
+HANDLE ReopenAsNewest(HANDLE handle) {
+  HANDLE copy = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS)) {
+    return INVALID_HANDLE_VALUE;
+  }
+  return copy;
 }
 
 #else

@@ -58,12 +58,18 @@ bool CreateProtectedFolder(const std::string& path, const char* rights);
 // without a trailing backslash; empty when no folder could be made.
 std::string CreatePrivateFolder(const std::string& parent, const char* prefix);
 
-// Opens a folder so that nobody can rename or remove it while the handle is
-// held, and so that it is removed when the handle closes (the end of the
-// process included) if it is empty by then. Invalid handle on failure.
-// Taken after the files inside it are open, so that at the end of a process
-// their handles go first.
-HANDLE HoldFolderUntilClosed(const std::string& folder);
+// The same folder, held open from the moment it exists: nobody can rename
+// or remove it while the handle is held, and it is removed when its last
+// handle closes (the end of the process included) if it is empty by then.
+// Returns the handle and the folder's path; an invalid handle and an empty
+// path when no folder could be made (GetLastError tells).
+HANDLE CreateHeldPrivateFolder(const std::string& parent, const char* prefix,
+                               std::string* folder);
+
+// A second handle to what handle opens, made now. At the end of a process
+// its handles close oldest first: a folder's hold renewed after the files
+// inside it are open closes after them, when the folder is empty.
+HANDLE ReopenAsNewest(HANDLE handle);
 #endif
 
 }  // namespace vx

@@ -11,8 +11,8 @@ constexpr char kPrivateFolderPrefix[] = "vxsetup-";
 bool TempPackage::Create(const std::string& parent, const char* fileName, const char* data,
                          DWORD size) {
   Close();
-  folder_ = CreatePrivateFolder(parent, kPrivateFolderPrefix);
-  if (folder_.empty()) return false;
+  folderHold_.reset(CreateHeldPrivateFolder(parent, kPrivateFolderPrefix, &folder_));
+  if (!folderHold_) return false;
   path_ = folder_ + "\\" + fileName;
   // Delete on close: the copy goes with the handle, however the run ends.
   file_.reset(CreateFileA(path_.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
@@ -24,9 +24,10 @@ bool TempPackage::Create(const std::string& parent, const char* fileName, const 
     return false;
   }
   size_ = size;
-  // Taken after the file, so that at the end of the process the file's
-  // handle closes first and the folder is empty when its own closes.
-  folderHold_.reset(HoldFolderUntilClosed(folder_));
+  // The folder's hold made newer than the file's handle, so that at the end
+  // of the process the file goes first and the folder, empty, after it.
+  FileHandle renewed(ReopenAsNewest(folderHold_.get()));
+  if (renewed) folderHold_ = std::move(renewed);
   return true;
 }
 
@@ -59,11 +60,7 @@ void TempPackage::Close() {
   view_.reset();
   mapping_.reset();
   file_.reset();
-  if (folderHold_) {
-    folderHold_.reset();
-  } else if (!folder_.empty()) {
-    RemoveDirectoryA(folder_.c_str());  // a copy that failed before its folder was held
-  }
+  folderHold_.reset();  // the folder goes with its last handle, empty by then
   folder_.clear();
   path_.clear();
   size_ = 0;
