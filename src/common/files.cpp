@@ -97,10 +97,15 @@ std::string RandomFolderPath(const std::string& parent, const char* prefix) {
   return base + "\\" + prefix + name;
 }
 
-// The NT form of a full Windows path: "\??\C:\..." or "\??\UNC\server\...".
+// The NT form of a Windows path, made full first as Windows would (".."
+// and "." resolved): "\??\C:\..." or "\??\UNC\server\...".
 std::wstring NtPathOf(const std::string& path) {
-  const bool unc = path.size() > 2 && path[0] == '\\' && path[1] == '\\';
-  const std::string rest = unc ? path.substr(2) : path;
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD full = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
+  if (full == 0 || full >= sizeof buffer) return std::wstring();
+  const std::string absolute(buffer, full);
+  const bool unc = absolute.size() > 2 && absolute[0] == '\\' && absolute[1] == '\\';
+  const std::string rest = unc ? absolute.substr(2) : absolute;
   std::wstring wide(rest.size(), L'\0');
   const int length = MultiByteToWideChar(CP_ACP, 0, rest.data(), static_cast<int>(rest.size()),
                                          wide.data(), static_cast<int>(wide.size()));
