@@ -20,7 +20,12 @@ endif()
 # vx_add_gtest(<target> [SERIAL] [TIMEOUT seconds])
 #   SERIAL: the program creates windows of the wizard's class or otherwise uses
 #   state shared by the whole Wine prefix, so it never runs beside another one.
+#   Nothing is registered (not even test discovery, which starts the program)
+#   where the machine cannot run the build's programs (VX_RUN_WINDOWS_TESTS).
 function(vx_add_gtest target)
+  if(VX_WINDOWS AND NOT VX_RUN_WINDOWS_TESTS)
+    return()
+  endif()
   cmake_parse_arguments(ARG "SERIAL" "TIMEOUT" "" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 180)
