@@ -103,50 +103,47 @@ std::vector<std::string> ReadLogSection(const std::string& file, const char* sec
   return paths;
 }
 
-bool IsGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
-
-// Deletes a file if it is there; a read-only file is made writable first, as
-// the user asked for the product to go. Reports a file that stays.
-void DeleteIfPresent(const std::string& path, UninstallReport& report) {
-  if (DeleteFileA(path.c_str())) return;
-  DWORD error = GetLastError();
-  if (IsGone(error)) return;
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-      SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
-    if (DeleteFileA(path.c_str())) return;
-    error = GetLastError();
+// The folder a logged path may be removed in: the recorded install folder;
+// without one, the folder the log lists as made by the install that holds
+// it. Empty when there is none: the path is left alone.
+std::string ContainerOf(const std::string& installFolder, const InstallLog& log,
+                        const std::string& path) {
+  if (!installFolder.empty()) return IsInsideFolder(installFolder, path) ? installFolder : "";
+  for (const std::string& folder : log.folders) {
+    if (IsInsideFolder(folder, path)) return folder;
   }
-  report.Left(text::kUninstallFileLeft, path, error);
+  return std::string();
 }
 
-// Removes an empty folder; a folder that still holds something is kept.
-// True when the folder is gone.
-bool RemoveFolderIfEmpty(const std::string& path, UninstallReport& report) {
-  if (!FolderExists(path) || RemoveDirectoryA(path.c_str())) return true;
-  DWORD error = GetLastError();
-  if (error == ERROR_DIR_NOT_EMPTY) {
-    report.Note(text::kUninstallFolderKept, path);
-  } else if (IsGone(error)) {
-    return true;
-  } else {
-    report.Left(text::kUninstallFolderLeft, path, error);
+// Removes a file, or a folder when it is empty, inside container: by handle,
+// never through a link (DeleteInsideFolder); a read-only file is made
+// writable first, as the user asked for the product to go. Reports what
+// stays; true when the path is gone.
+bool RemoveInside(const std::string& container, const std::string& path, bool folder,
+                  UninstallReport& report) {
+  if (container.empty()) {
+    report.Left(text::kUninstallOutside, path);
+    return false;
   }
-  return false;
-}
-
-// A logged path is removed only inside the recorded install folder; without
-// one, only inside a folder the log lists as made by the install.
-bool Allowed(const std::string& installFolder, const InstallLog& log, const std::string& path,
-             UninstallReport& report) {
-  const bool inside =
-      installFolder.empty()
-          ? std::any_of(log.folders.begin(), log.folders.end(),
-                        [&](const std::string& folder) { return IsInsideFolder(folder, path); })
-          : IsInsideFolder(installFolder, path);
-  if (inside) return true;
-  report.Left(text::kUninstallOutside, path);
+  const DeleteResult result =
+      DeleteInsideFolder(container, path, folder ? DeleteKind::Folder : DeleteKind::File);
+  switch (result.outcome) {
+    case DeleteOutcome::Deleted:
+    case DeleteOutcome::Gone:
+      return true;
+    case DeleteOutcome::NotEmpty:
+      report.Note(text::kUninstallFolderKept, path);
+      return false;
+    case DeleteOutcome::Link:
+      report.Left(text::kUninstallLinkLeft, path);
+      return false;
+    case DeleteOutcome::Outside:
+      report.Left(text::kUninstallOutside, path);
+      return false;
+    case DeleteOutcome::Failed:
+      break;
+  }
+  report.Left(folder ? text::kUninstallFolderLeft : text::kUninstallFileLeft, path, result.error);
   return false;
 }
 
@@ -220,7 +217,7 @@ void RemoveLoggedFiles(const InstallLog& log, const std::string& installFolder,
                        const std::string& keep, UninstallReport& report) {
   for (const std::string& file : log.files) {
     if (!keep.empty() && SamePath(file, keep)) continue;
-    if (Allowed(installFolder, log, file, report)) DeleteIfPresent(file, report);
+    RemoveInside(ContainerOf(installFolder, log, file), file, false, report);
   }
 }
 
@@ -228,7 +225,7 @@ void RemoveLoggedFolders(const InstallLog& log, const std::string& installFolder
                          const std::string& keep, UninstallReport& report) {
   for (auto folder = log.folders.rbegin(); folder != log.folders.rend(); ++folder) {
     if (!keep.empty() && SamePath(*folder, keep)) continue;
-    if (!Allowed(installFolder, log, *folder, report) || !RemoveFolderIfEmpty(*folder, report) ||
+    if (!RemoveInside(ContainerOf(installFolder, log, *folder), *folder, true, report) ||
         installFolder.empty()) {
       continue;
     }
@@ -239,7 +236,9 @@ void RemoveLoggedFolders(const InstallLog& log, const std::string& installFolder
     // of its own, the drive's current one.)
     std::string parent = FolderPath(FolderOf(*folder));
     while (IsInsideFolder(installFolder, parent) && !SamePath(parent, installFolder) &&
-           !ContainsPath(log.folders, parent) && RemoveDirectoryA(parent.c_str())) {
+           !ContainsPath(log.folders, parent) &&
+           DeleteInsideFolder(installFolder, parent, DeleteKind::Folder).outcome ==
+               DeleteOutcome::Deleted) {
       parent = FolderPath(FolderOf(parent));
     }
   }
@@ -288,8 +287,10 @@ void RemoveShortcuts(UninstallReport& report) {
   for (const ShortcutFolder& place : ShortcutFolders()) {
     const std::string folder = ShortcutFolderPath(place);
     if (folder.empty()) continue;
-    DeleteIfPresent(LinkFileIn(folder), report);
-    if (place.madeBySetup) RemoveFolderIfEmpty(folder, report);
+    // The user's own menu folders too are removed from by handle: a link
+    // put there must not lead the deletion elsewhere.
+    RemoveInside(folder, LinkFileIn(folder), false, report);
+    if (place.madeBySetup) RemoveInside(folder, folder, true, report);
   }
 }
 
@@ -394,11 +395,16 @@ int RunSelfRemovalHelper(const std::vector<std::string>& arguments) {
     WaitForSingleObject(owner.get(), INFINITE);
   }
   bool deleted = false;
-  for (int attempt = 0; attempt < kDeleteAttempts && !deleted; ++attempt) {
-    deleted = DeleteFileA(file.c_str()) || IsGone(GetLastError());
-    if (!deleted) Sleep(kDeleteRetryMs);
+  bool refused = false;  // a link on the way: neither now nor at restart
+  for (int attempt = 0; attempt < kDeleteAttempts && !deleted && !refused; ++attempt) {
+    // By handle, not through a link put on the way.
+    const DeleteOutcome outcome =
+        DeleteInsideFolder(FolderOf(file), file, DeleteKind::File).outcome;
+    refused = outcome == DeleteOutcome::Link || outcome == DeleteOutcome::Outside;
+    deleted = outcome == DeleteOutcome::Deleted || outcome == DeleteOutcome::Gone;
+    if (!deleted && !refused) Sleep(kDeleteRetryMs);
   }
-  if (!deleted) MoveFileExA(file.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  if (!deleted && !refused) MoveFileExA(file.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   if (arguments.size() > 2 && !arguments[2].empty() && !RemoveDirectoryA(arguments[2].c_str()) &&
       !deleted) {
     MoveFileExA(arguments[2].c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);

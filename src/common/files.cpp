@@ -70,14 +70,23 @@ std::string WindowsFolder() {
   return std::string(buffer, length);
 }
 
+namespace {
+
+// The security descriptor the SDDL text describes; empty when the text is
+// not valid (GetLastError tells).
+LocalMem DescriptorOf(const char* rights) {
+  LocalMem descriptor;
+  ConvertStringSecurityDescriptorToSecurityDescriptorA(rights, SDDL_REVISION_1, descriptor.put(),
+                                                       nullptr);
+  return descriptor;
+}
+
+}  // namespace
+
 bool CreateProtectedFolder(const std::string& path, const char* rights) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(rights, SDDL_REVISION_1, &descriptor,
-                                                            nullptr)) {
-    return false;
-  }
-  LocalMem owned(descriptor);
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  const LocalMem descriptor = DescriptorOf(rights);
+  if (!descriptor) return false;
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
   return CreateDirectoryA(path.c_str(), &attributes) != FALSE;
 }
 
@@ -129,41 +138,52 @@ std::string CreatePrivateFolder(const std::string& parent, const char* prefix) {
   return std::string();
 }
 
+namespace {
+
+constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035L);
+
+// Makes a new folder and opens it in one call (NtCreateFile, FILE_CREATE),
+// with the given descriptor, without delete sharing: from the moment the
+// folder exists nobody renames or removes it under us. deleteOnClose: it
+// goes when the last handle to it closes, if empty by then.
+NTSTATUS NtCreateHeldFolder(const std::string& path, PSECURITY_DESCRIPTOR descriptor,
+                            bool deleteOnClose, HANDLE* held) {
+  *held = nullptr;
+  std::wstring ntPath = NtPathOf(path);
+  if (ntPath.empty()) return static_cast<NTSTATUS>(0xC0000033L);  // name invalid
+  UNICODE_STRING ntName{static_cast<USHORT>(ntPath.size() * sizeof(wchar_t)),
+                        static_cast<USHORT>(ntPath.size() * sizeof(wchar_t)), ntPath.data()};
+  OBJECT_ATTRIBUTES attributes{};
+  InitializeObjectAttributes(&attributes, &ntName, OBJ_CASE_INSENSITIVE, nullptr, descriptor);
+  IO_STATUS_BLOCK io{};
+  return NtCreateFile(held, DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                      &attributes, &io, nullptr, FILE_ATTRIBUTE_DIRECTORY,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
+                      FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT |
+                          FILE_OPEN_REPARSE_POINT | (deleteOnClose ? FILE_DELETE_ON_CLOSE : 0),
+                      nullptr, 0);
+}
+
+}  // namespace
+
 HANDLE CreateHeldPrivateFolder(const std::string& parent, const char* prefix,
                                std::string* folder) {
   folder->clear();
   if (parent.empty()) return INVALID_HANDLE_VALUE;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
-          kAdministratorsOnlyRights, SDDL_REVISION_1, &descriptor, nullptr)) {
-    return INVALID_HANDLE_VALUE;
-  }
-  LocalMem owned(descriptor);
+  const LocalMem descriptor = DescriptorOf(kAdministratorsOnlyRights);
+  if (!descriptor) return INVALID_HANDLE_VALUE;
   // A name someone made ahead of us is skipped, never entered: a folder we
   // did not create could carry any rights.
   for (int attempt = 0; attempt < kFolderNameAttempts; ++attempt) {
     const std::string path = RandomFolderPath(parent, prefix);
     if (path.empty()) return INVALID_HANDLE_VALUE;
-    std::wstring ntPath = NtPathOf(path);
-    if (ntPath.empty()) return INVALID_HANDLE_VALUE;
-    UNICODE_STRING ntName{static_cast<USHORT>(ntPath.size() * sizeof(wchar_t)),
-                          static_cast<USHORT>(ntPath.size() * sizeof(wchar_t)), ntPath.data()};
-    OBJECT_ATTRIBUTES attributes{};
-    InitializeObjectAttributes(&attributes, &ntName, OBJ_CASE_INSENSITIVE, nullptr, descriptor);
-    IO_STATUS_BLOCK io{};
     HANDLE held = nullptr;
-    // Made and opened in one call: from the moment the folder exists it is
-    // held without delete sharing, so nobody renames or removes it under
-    // us, and it goes when the last handle to it closes, empty by then.
-    const NTSTATUS status = NtCreateFile(
-        &held, DELETE | FILE_LIST_DIRECTORY | SYNCHRONIZE, &attributes, &io, nullptr,
-        FILE_ATTRIBUTE_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
-        FILE_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    // Emptied by its user, it goes with the last handle.
+    const NTSTATUS status = NtCreateHeldFolder(path, descriptor.get(), true, &held);
     if (NT_SUCCESS(status)) {
       *folder = path;
       return held;
     }
-    constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035L);
     if (status != kNameCollision) {
       SetLastError(RtlNtStatusToDosError(status));
       return INVALID_HANDLE_VALUE;
@@ -171,6 +191,174 @@ HANDLE CreateHeldPrivateFolder(const std::string& parent, const char* prefix,
   }
   SetLastError(ERROR_ALREADY_EXISTS);
   return INVALID_HANDLE_VALUE;
+}
+
+HANDLE CreateHeldFolder(const std::string& path, const char* rights) {
+  const LocalMem descriptor = DescriptorOf(rights);
+  if (!descriptor) return INVALID_HANDLE_VALUE;
+  HANDLE held = nullptr;
+  const NTSTATUS status = NtCreateHeldFolder(path, descriptor.get(), false, &held);
+  if (!NT_SUCCESS(status)) {
+    SetLastError(RtlNtStatusToDosError(status));
+    return INVALID_HANDLE_VALUE;
+  }
+  return held;
+}
+
+bool CreateHeldFolderPath(const std::string& path, const char* rights,
+                          std::vector<FileHandle>& holds, std::vector<std::string>* made) {
+  std::string folder = path;
+  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  // The missing levels, deepest first.
+  std::vector<std::string> missing;
+  for (std::string level = folder; level.size() >= 3 && !FolderExists(level);) {
+    if (GetFileAttributesA(level.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      SetLastError(ERROR_DIRECTORY);  // a file stands where a level must go
+      return false;
+    }
+    missing.push_back(level);
+    const size_t slash = level.find_last_of('\\');
+    if (slash == std::string::npos || slash < 2) break;
+    level.resize(slash == 2 ? 3 : slash);  // "C:\" keeps its backslash
+  }
+  for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+    if (level->size() <= 3) continue;  // a drive root is never made
+    FileHandle held(CreateHeldFolder(*level, rights));
+    if (!held) return false;  // also when someone made it since we looked
+    holds.push_back(std::move(held));
+    if (made) made->push_back(*level);
+  }
+  return FolderExists(FolderPath(folder));
+}
+
+bool PathCrossesLink(const std::string& path) {
+  std::string level = path;
+  while (level.size() > 3 && level.back() == '\\') level.pop_back();
+  for (;;) {
+    if (level.size() <= 3) return false;  // a drive root, or no level at all
+    const DWORD attributes = GetFileAttributesA(FolderPath(level).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      return true;
+    }
+    const size_t slash = level.find_last_of('\\');
+    if (slash == std::string::npos || slash < 3) return false;  // the drive root is next
+    level.resize(slash);
+  }
+}
+
+namespace {
+
+// The full form of a path ("." and ".." resolved), no trailing backslash
+// except a drive root's; empty when it has none.
+std::string FullPathOf(const std::string& path) {
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
+  if (length == 0 || length >= sizeof buffer) return std::string();
+  std::string full(buffer, length);
+  while (full.size() > 3 && full.back() == '\\') full.pop_back();
+  return full;
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && _strnicmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// True when path is folder or lies below it (both full, without trailing
+// backslashes but a drive root's).
+bool WithinFolder(const std::string& folder, const std::string& path) {
+  if (SameText(folder, path)) return true;
+  const std::string base = folder.back() == '\\' ? folder : folder + "\\";
+  return path.size() > base.size() && SameText(base, path.substr(0, base.size()));
+}
+
+// Where the open handle really is, as a Windows path ("\\?\" removed);
+// empty when the system cannot say.
+std::string FinalPathOf(HANDLE handle) {
+  char buffer[MAX_PATH + 8] = {};
+  const DWORD length = GetFinalPathNameByHandleA(handle, buffer, sizeof buffer,
+                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length == 0 || length >= sizeof buffer) return std::string();
+  std::string path(buffer, length);
+  if (path.rfind("\\\\?\\UNC\\", 0) == 0) {
+    path = "\\\\" + path.substr(8);
+  } else if (path.rfind("\\\\?\\", 0) == 0) {
+    path.erase(0, 4);
+  }
+  while (path.size() > 3 && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+// Opens what stands at the path itself, a link included, for deletion.
+HANDLE OpenForDeletion(const std::string& path) {
+  return CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                     nullptr);
+}
+
+bool IsGoneError(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace
+
+DeleteResult DeleteInsideFolder(const std::string& folder, const std::string& path,
+                                DeleteKind kind) {
+  const std::string base = FullPathOf(FolderPath(folder));
+  const std::string full = FullPathOf(path);
+  if (base.empty() || full.empty() || !WithinFolder(base, full)) {
+    return {DeleteOutcome::Outside, ERROR_SUCCESS};
+  }
+  if (PathCrossesLink(full)) return {DeleteOutcome::Link, ERROR_SUCCESS};
+  FileHandle item(OpenForDeletion(full));
+  if (!item) {
+    const DWORD error = GetLastError();
+    return {IsGoneError(error) ? DeleteOutcome::Gone : DeleteOutcome::Failed, error};
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(item.get(), &info)) {
+    return {DeleteOutcome::Failed, GetLastError()};
+  }
+  // Made a link since the levels were looked at: not followed either.
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    return {DeleteOutcome::Link, ERROR_SUCCESS};
+  }
+  const bool isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (isFolder != (kind == DeleteKind::Folder)) {
+    return {DeleteOutcome::Failed, isFolder ? DWORD{ERROR_ACCESS_DENIED} : DWORD{ERROR_DIRECTORY}};
+  }
+  // Where the handle really is must be where the folder really is.
+  FileHandle container(CreateFileA(base.c_str(), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING,
+                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                   nullptr));
+  const std::string containerPath = container ? FinalPathOf(container.get()) : std::string();
+  const std::string itemPath = FinalPathOf(item.get());
+  if (containerPath.empty() || itemPath.empty()) return {DeleteOutcome::Failed, GetLastError()};
+  if (!WithinFolder(containerPath, itemPath)) return {DeleteOutcome::Outside, ERROR_SUCCESS};
+
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  if (SetFileInformationByHandle(item.get(), FileDispositionInfo, &disposition,
+                                 sizeof disposition)) {
+    return {DeleteOutcome::Deleted, ERROR_SUCCESS};
+  }
+  DWORD error = GetLastError();
+  if (error == ERROR_DIR_NOT_EMPTY) return {DeleteOutcome::NotEmpty, error};
+  // A read-only file: the product is to go, so it is made writable first.
+  if (error == ERROR_ACCESS_DENIED && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) &&
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    FILE_BASIC_INFO basic{};  // times of 0 stay as they are
+    basic.FileAttributes = info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY;
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (SetFileInformationByHandle(item.get(), FileBasicInfo, &basic, sizeof basic) &&
+        SetFileInformationByHandle(item.get(), FileDispositionInfo, &disposition,
+                                   sizeof disposition)) {
+      return {DeleteOutcome::Deleted, ERROR_SUCCESS};
+    }
+    error = GetLastError();
+  }
+  return {DeleteOutcome::Failed, error};
 }
 
 HANDLE ReopenAsNewest(HANDLE handle) {

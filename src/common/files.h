@@ -4,9 +4,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "common/handles.h"
 #endif
 
 namespace vx {
@@ -47,9 +50,68 @@ inline constexpr char kAdministratorsOnlyRights[] = "D:P(A;OICI;FA;;;BA)(A;OICI;
 inline constexpr char kAdministratorsWriteUsersReadRights[] =
     "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FR;;;AU)";
 
+// Rights for a folder the setup makes for the product, like Program Files':
+// full control for SYSTEM, Administrators and TrustedInstaller; read and
+// execute for Users and for all application packages; protected, so nothing
+// inherited from a parent anybody may write grants more. The SIDs are
+// written out where Windows 7 knows no alias.
+inline constexpr char kProgramFilesRights[] =
+    "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"
+    "(A;OICI;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)"
+    "(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;S-1-15-2-1)";
+
 // Makes one new folder with the given rights (SDDL); false when it cannot be
 // made, also when the name exists already (GetLastError tells).
 bool CreateProtectedFolder(const std::string& path, const char* rights);
+
+// Makes one new folder with the given rights (SDDL) and holds it open from the
+// moment it exists: nobody can rename or remove it (and so put a link in its
+// place) while the handle is held. Never opens a folder that exists already:
+// an invalid handle then, with ERROR_ALREADY_EXISTS.
+HANDLE CreateHeldFolder(const std::string& path, const char* rights);
+
+// Makes the folder and every missing level above it, from the top down, each
+// with the given rights and held (its handle appended to holds, its path to
+// made). true: the folder exists afterwards; false: a level could not be
+// made (GetLastError tells: ERROR_DIRECTORY where a file stands in the way),
+// or a level that was missing a moment before exists now (made by someone
+// else: never entered; ERROR_ALREADY_EXISTS). A path of fewer than three
+// characters counts as existing.
+bool CreateHeldFolderPath(const std::string& path, const char* rights,
+                          std::vector<FileHandle>& holds, std::vector<std::string>* made);
+
+// True when the path, or an existing level above it, is a link (a reparse
+// point: a junction, a symbolic link, a mount point). What lies behind such
+// a level is somewhere else than its path says.
+bool PathCrossesLink(const std::string& path);
+
+// What became of a path that was to be deleted inside a folder.
+enum class DeleteOutcome {
+  Deleted,
+  Gone,       // nothing at that path
+  NotEmpty,   // a folder that still holds something: kept
+  Link,       // the path or a level between it and the folder is a link: not followed
+  Outside,    // the path does not lie inside the folder
+  Failed,     // error tells why
+};
+struct DeleteResult {
+  DeleteOutcome outcome = DeleteOutcome::Failed;
+  DWORD error = ERROR_SUCCESS;
+};
+
+// What a path to be deleted is expected to name.
+enum class DeleteKind { File, Folder };
+
+// Deletes a file, or a folder when it is empty, that must lie inside folder
+// (or be folder itself), for a program that must not be steered by whoever
+// can write there: no link at any level from the drive root down to the
+// path is followed; the path is opened by handle without following a link,
+// the handle's final path must lie in the folder's, and the deletion goes
+// through that handle. A read-only file is made writable first. What is not
+// of the expected kind stays (Failed, ERROR_ACCESS_DENIED for a folder where
+// a file was expected, ERROR_DIRECTORY for the other way round).
+DeleteResult DeleteInsideFolder(const std::string& folder, const std::string& path,
+                                DeleteKind kind);
 
 // Makes a new folder "<parent>\<prefix><16 random hex digits>" that only
 // Administrators and SYSTEM may enter (a protected DACL, nothing inherited),

@@ -229,6 +229,14 @@ inline constexpr char kNotEnoughSpaceFormat[] =
 inline constexpr char kCannotCreateFormat[] = "Folder \"%s\" cannot be created";
 // Refuses a folder so long that the full path of an item would pass what the
 // setup can write (%d: that path's length, then the limit).
+// Refuses a folder whose path leads somewhere else than it says, and an
+// existing folder that standard users may change: the setup runs as an
+// administrator, and what it puts there is started as one.
+inline constexpr char kFolderIsLink[] =
+    "The folder is a link to another place, or lies inside one: choose a folder that is not.";
+inline constexpr char kFolderUsersCanChange[] =
+    "Other users of this computer can change the folder: choose a new folder, or one inside "
+    "Program Files.";
 inline constexpr char kFolderTooLongFormat[] =
     "The folder name is too long: a file of the product would get a path of %d characters, "
     "longer than the %d Windows allows.";
@@ -282,6 +290,7 @@ inline constexpr char kUninstallFolderLeft[] = "Folder not removed: ";
 inline constexpr char kUninstallFolderKept[] = "Folder kept, it holds other files: ";
 inline constexpr char kUninstallKeyLeft[] = "Registry key not removed: ";
 inline constexpr char kUninstallOutside[] = "Not under the install folder, left alone: ";
+inline constexpr char kUninstallLinkLeft[] = "A link on the way, not followed, left alone: ";
 inline constexpr char kUninstallSelfLeft[] =
     "The uninstall program will be deleted when Windows restarts: ";
 inline constexpr char kErrorPrefix[] = " (error ";

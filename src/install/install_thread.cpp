@@ -354,7 +354,7 @@ TVXInstallThread::RunEnd TVXInstallThread::RunRollback() {
   if (!PassCheckPoint(CheckPoint::BeforeRollback)) return RunEnd::Abandoned;
   LogLine("rollback starts");
   try {
-    if (FolderList && FileList) RemoveInstalledFiles(*FolderList, *FileList);
+    if (FolderList && FileList) RemoveInstalledFiles(InstallFolder, *FolderList, *FileList);
   } catch (...) {
     LogLine("rollback: removing the files failed unexpectedly");
   }

@@ -72,6 +72,10 @@ inline constexpr int32_t kExtractWriteFailed = -114;  // temporary file cannot b
 inline constexpr int32_t kUnpackNoPackage = -211;
 inline constexpr int32_t kUnpackFolderTooShort = -212;
 inline constexpr int32_t kUnpackFolderNotCreated = -216;
+// The install folder is not the one the folder page accepted: it was found
+// missing there and exists now (made by someone else meanwhile), or it (or a
+// level above it) is a link.
+inline constexpr int32_t kUnpackFolderNotTrusted = -217;
 inline constexpr int32_t kUnpackListTooShort = -218;
 inline constexpr int32_t kUnpackTooFewRecords = -219;
 inline constexpr int32_t kUnpackCannotOpen = -228;
@@ -158,6 +162,9 @@ class TVXInstallThread {
   int32_t ResultCode = kInstallOk;
   std::string TempPackageFile;
   std::string InstallFolder;
+  // The folder page found InstallFolder missing: the run makes it, and stops
+  // with kUnpackFolderNotTrusted when it exists by then.
+  bool InstallFolderMustBeNew = false;
   const TSunJDK* JdkRecord = nullptr;        // not owned
   const TMobileWTK* WtkRecord = nullptr;     // not owned
   std::vector<std::string> ItemLines;
@@ -194,6 +201,14 @@ class TVXInstallThread {
   // (The unpack step dates each file the same way through the handle that
   // wrote it.)
   static void SetFileDate(const std::string& path, int32_t packedDate);
+  // The same through a file's open handle (only the last-write time).
+  static void StampLastWriteTime(HANDLE file, int32_t packedDate);
+  // Makes or replaces the file with all the bytes, written with one call,
+  // then dates it through the same handle (a date of 0 or below leaves the
+  // time of writing); false when the file cannot be made or not every byte
+  // was written.
+  static bool WriteWholeFile(const std::string& path, const char* data, DWORD size,
+                             int32_t packedDate = 0);
 
   // 0, or kSettingsFailed when a write failed (the chain stops there).
   int32_t WriteProductSettings();
@@ -240,6 +255,13 @@ class TVXInstallThread {
   InstallFacts Facts();
 
   TempPackage package_;             // the open package; the worker thread's
+  // The levels of the install folder this run made, held while the items are
+  // written into them; the worker thread's.
+  std::vector<FileHandle> folderHolds_;
+  // The uninstall program's bytes as the package carries them, kept from the
+  // unpack for its copy into the Windows folder; the worker thread's.
+  std::string uninstallProgram_;
+  int32_t uninstallProgramDate_ = 0;
   uint32_t serial_ = 0;             // this worker's number in the completion relay
   KernelHandle thread_;
   bool started_ = false;
@@ -255,8 +277,10 @@ class TVXInstallThread {
 
 // Rollback operations; every failure is ignored.
 // Deletes the listed files (first to last), then removes the listed folders
-// that are empty (last to first).
-void RemoveInstalledFiles(const std::vector<std::string>& folders,
+// that are empty (last to first): only inside the install folder, by handle,
+// and never through a link (each one skipped is traced).
+void RemoveInstalledFiles(const std::string& installFolder,
+                          const std::vector<std::string>& folders,
                           const std::vector<std::string>& files);
 // Deletes the product's keys under HKEY_CLASSES_ROOT and its uninstall record.
 void RemoveRegistryEntries();

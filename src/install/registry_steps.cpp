@@ -152,9 +152,12 @@ void ClearPendingDeletion(const std::string& path) {
 }  // namespace
 
 // Moves the uninstall program into the Windows folder and says where it is
-// now. When the copy fails the program stays in the install folder, and the
-// record must name it there: a record naming a file that is not there would
-// leave the product impossible to remove.
+// now. The copy is written from the bytes this run unpacked, never from the
+// file in the install folder, which anybody who can write there could have
+// replaced since: the record names the copy, and it runs elevated. When the
+// copy fails the program stays in the install folder, and the record must
+// name it there: a record naming a file that is not there would leave the
+// product impossible to remove.
 std::string TVXInstallThread::UninstallProgramLocation() {
   const std::string inInstallFolder = UninstallProgramIn(InstallFolder);
   if (!FolderExists(WindowsFolder)) return inInstallFolder;
@@ -162,9 +165,19 @@ std::string TVXInstallThread::UninstallProgramLocation() {
   // File names compare without regard to case, so this finds the package's
   // "UninstallVXLite.exe" as well.
   if (!FileExists(inInstallFolder)) return inWindowsFolder;
+  if (uninstallProgram_.empty()) {
+    // The package carried none: the file in the install folder is not ours.
+    LogLine("uninstall program: the package carries none, nothing copied");
+    return FileExists(inWindowsFolder) ? inWindowsFolder : inInstallFolder;
+  }
   const bool placedHere = !FileExists(inWindowsFolder);
   ClearPendingDeletion(inWindowsFolder);
-  if (!CopyFileA(inInstallFolder.c_str(), inWindowsFolder.c_str(), FALSE)) return inInstallFolder;
+  if (!WriteWholeFile(inWindowsFolder, uninstallProgram_.data(),
+                      static_cast<DWORD>(uninstallProgram_.size()), uninstallProgramDate_)) {
+    LogFailure("copying the uninstall program into the Windows folder", inWindowsFolder,
+               GetLastError());
+    return inInstallFolder;
+  }
   // A rollback removes the copy only when this run put it there.
   if (placedHere && Prior) Prior->placedFiles.push_back(inWindowsFolder);
   DeleteFileA(inInstallFolder.c_str());

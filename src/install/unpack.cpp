@@ -1,6 +1,7 @@
 // Extraction of the package resource and unpacking of its items.
 #include "common/run_log.h"
 #include "common/files.h"
+#include "common/footprint.h"
 #include "common/product.h"
 #include "common/text.h"
 #include "install/install_thread.h"
@@ -18,9 +19,11 @@ namespace {
 // every shipped setup links has 0.
 constexpr DWORD kSlowWorkerMs = VX_SLOW_WORKER_MS;
 
+}  // namespace
+
 // Sets an open file's last-write time (only that one) from a packed DOS local
 // date-time: date in the high 16 bits, time in the low 16 bits.
-void StampLastWriteTime(HANDLE file, int32_t packedDate) {
+void TVXInstallThread::StampLastWriteTime(HANDLE file, int32_t packedDate) {
   const uint32_t packed = static_cast<uint32_t>(packedDate);
   FILETIME local{};
   FILETIME utc{};
@@ -34,8 +37,8 @@ void StampLastWriteTime(HANDLE file, int32_t packedDate) {
 // Writes all bytes with one call, then dates the file while it is still open
 // (a date of 0 or below leaves the time of writing); false when the file
 // cannot be created or not every byte was written.
-bool WriteWholeFile(const std::string& path, const char* data, DWORD size,
-                    int32_t packedDate = 0) {
+bool TVXInstallThread::WriteWholeFile(const std::string& path, const char* data, DWORD size,
+                                      int32_t packedDate) {
   FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
@@ -44,6 +47,8 @@ bool WriteWholeFile(const std::string& path, const char* data, DWORD size,
   if (packedDate > 0) StampLastWriteTime(file.get(), packedDate);
   return true;
 }
+
+namespace {
 
 // The system's temporary folder with its trailing backslash, or "c:\temp\"
 // when that folder does not exist; empty when neither exists nor can be made.
@@ -134,6 +139,8 @@ void TVXInstallThread::ParseItemLines(const std::vector<std::string>& lines,
 }
 
 UnpackOutcome TVXInstallThread::EndUnpack(bool abandoned, int32_t itemIndex) {
+  // The run's folders are filled: a rollback must be able to remove them.
+  folderHolds_.clear();
   if (abandoned) return UnpackOutcome::Abandoned;
   if (ResultCode != kInstallOk) {
     const DWORD error = GetLastError();
@@ -166,10 +173,30 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
 
   ResultCode = kUnpackFolderNotCreated;
   if (!InstallFolder.empty() && InstallFolder.back() == '\\') InstallFolder.pop_back();
-  if (!FolderExists(FolderPath(InstallFolder))) {
-    if (!CreateFolderPath(InstallFolder).value_or(false)) return end();
+  // The folder must be the one the folder page accepted: nothing written
+  // here may land somewhere else, or in a folder somebody else made.
+  if (PathCrossesLink(InstallFolder)) {
+    ResultCode = kUnpackFolderNotTrusted;
+    LogLine("unpack: the install folder is a link or lies inside one: %s", InstallFolder.c_str());
+    return end();
+  }
+  if (FolderExists(FolderPath(InstallFolder))) {
+    if (InstallFolderMustBeNew) {
+      ResultCode = kUnpackFolderNotTrusted;
+      LogLine("unpack: the install folder appeared after the folder check: %s",
+              InstallFolder.c_str());
+      return end();
+    }
+  } else {
+    // Made level by level with the rights of Program Files and held while
+    // the items go in; a level someone makes meanwhile is never entered.
+    if (!CreateHeldFolderPath(InstallFolder, kProgramFilesRights, folderHolds_, nullptr)) {
+      if (GetLastError() == ERROR_ALREADY_EXISTS) ResultCode = kUnpackFolderNotTrusted;
+      return end();
+    }
     if (FolderList) FolderList->push_back(InstallFolder);
   }
+  const std::string uninstallProgram = UninstallProgramIn(InstallFolder);
 
   ResultCode = kUnpackListTooShort;
   Post(WM_INST_STEP, 0, kStepExtracting);
@@ -206,10 +233,18 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     std::string folder = InstallFolder + (item.Folder.empty() ? std::string("\\") : item.Folder);
     // The item before made sure of its folder, and items of one folder come
     // one after another: most items need no look-up.
-    if (folder != readyFolder && !FolderExists(folder)) {
-      ResultCode = kUnpackItemFolderNotCreated;
-      if (!CreateListedFolder(folder, FolderList)) return end();
-      ResultCode = kUnpackCannotRead;
+    if (folder != readyFolder) {
+      // Nothing is written through a link a user put in the folder.
+      if (PathCrossesLink(folder)) {
+        ResultCode = kUnpackCannotWrite;
+        LogLine("unpack: not written through a link: %s", folder.c_str());
+        return end();
+      }
+      if (!FolderExists(folder)) {
+        ResultCode = kUnpackItemFolderNotCreated;
+        if (!CreateListedFolder(folder, FolderList)) return end();
+        ResultCode = kUnpackCannotRead;
+      }
     }
     readyFolder = folder;
     if (folder.back() != '\\') folder += '\\';
@@ -223,6 +258,19 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
       return end();
     }
 
+    // An existing link at the item's name would take the bytes elsewhere.
+    const DWORD existing = GetFileAttributesA(item.FileName.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      ResultCode = kUnpackCannotWrite;
+      LogLine("unpack: not written through a link: %s", item.FileName.c_str());
+      return end();
+    }
+    // The uninstall program goes on into the Windows folder: from these
+    // bytes, never from the file anybody could change once it is written.
+    if (_stricmp(item.FileName.c_str(), uninstallProgram.c_str()) == 0) {
+      uninstallProgram_.assign(package.data() + item.Offset, static_cast<size_t>(item.Size));
+      uninstallProgramDate_ = item.FileDate;
+    }
     // Written straight from the view of the package; dated through the
     // handle that wrote it: the same result as SetFileDate on the closed
     // file, without opening every file a second time.

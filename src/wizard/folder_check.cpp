@@ -5,9 +5,14 @@
 
 #include "install/package.h"
 
+#include <aclapi.h>
+#include <shlobj.h>
+
 #include "common/files.h"
+#include "common/handles.h"
 #include "common/product.h"
 #include "common/run_log.h"
+#include "common/system.h"
 #include "common/text.h"
 #include "wizard/format.h"
 
@@ -70,9 +75,50 @@ uint64_t BytesNeeded(const InstallFootprint& footprint, uint64_t clusterBytes,
   return needed;
 }
 
+namespace {
+
+// The groups a standard user belongs to, or that stand for anybody.
+bool IsStandardUsersSid(PSID sid) {
+  static constexpr WELL_KNOWN_SID_TYPE kGroups[] = {
+      WinWorldSid, WinAuthenticatedUserSid, WinBuiltinUsersSid,
+      WinInteractiveSid, WinBuiltinGuestsSid, WinAnonymousSid,
+  };
+  for (WELL_KNOWN_SID_TYPE group : kGroups) {
+    if (IsWellKnownSid(sid, group)) return true;
+  }
+  return false;
+}
+
+// Rights that let the holder change a folder or what lies in it.
+constexpr ACCESS_MASK kChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
+                                        FILE_DELETE_CHILD | FILE_WRITE_ATTRIBUTES | DELETE |
+                                        WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+
+}  // namespace
+
+bool AclLetsUsersChange(const ACL* dacl) {
+  if (!dacl) return true;
+  ACL_SIZE_INFORMATION size{};
+  if (!GetAclInformation(const_cast<ACL*>(dacl), &size, sizeof size, AclSizeInformation)) {
+    return true;  // unreadable rights are not trusted
+  }
+  for (DWORD index = 0; index < size.AceCount; ++index) {
+    void* entry = nullptr;
+    if (!GetAce(const_cast<ACL*>(dacl), index, &entry)) return true;
+    const auto* header = static_cast<const ACE_HEADER*>(entry);
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+    const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+    PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+    // An entry only for the folder's files or subfolders reaches what the
+    // setup writes there: it counts as much as one for the folder itself.
+    if ((allowed->Mask & kChangingRights) != 0 && IsStandardUsersSid(sid)) return true;
+  }
+  return false;
+}
+
 bool DecideInstallFolder(const std::string& folder, UINT driveType,
                          const FreeSpaceAnswer& freeSpace, bool creatable, std::string& reason,
-                         size_t longestItemPath) {
+                         size_t longestItemPath, FolderTrust trust) {
   if (!HasPathForm(folder)) {
     reason = FormatText(text::kInvalidPathFormat, folder.c_str());
     return false;
@@ -96,6 +142,14 @@ bool DecideInstallFolder(const std::string& folder, UINT driveType,
   if (longestItemPath > 0 && longestPath > kLongestWritablePath) {
     reason = FormatText(text::kFolderTooLongFormat, static_cast<int>(longestPath),
                         static_cast<int>(kLongestWritablePath));
+    return false;
+  }
+  if (trust == FolderTrust::Link) {
+    reason = text::kFolderIsLink;
+    return false;
+  }
+  if (trust == FolderTrust::UsersCanChange) {
+    reason = text::kFolderUsersCanChange;
     return false;
   }
   if (!creatable) {
@@ -131,11 +185,16 @@ FreeSpaceAnswer AskFreeSpace(const std::string& root, const InstallFootprint& fo
   return answer;
 }
 
-// Creates every missing level; when that worked, the last level is removed
-// again, which only succeeds for an empty folder (the install creates it
-// anew). Failing to remove it is of no concern.
+// Creates every missing level with the rights of a folder the setup makes;
+// when that worked, the last level is removed again, which only succeeds for
+// an empty folder (the install creates it anew). Failing to remove it is of
+// no concern. The levels above it stay, with those rights: nobody but
+// administrators can rename them or put a link in their place.
 bool ProbeCreatable(const std::string& folder) {
-  const bool created = CreateFolderPath(folder).value_or(false);
+  std::vector<FileHandle> holds;
+  const bool created =
+      CreateHeldFolderPath(NormalizedInstallFolder(folder), kProgramFilesRights, holds, nullptr);
+  holds.clear();
   if (!created) {
     LogFailure("creating the install folder to try it", folder, GetLastError());
   } else if (!RemoveDirectoryA(folder.c_str())) {
@@ -145,15 +204,47 @@ bool ProbeCreatable(const std::string& folder) {
   return created;
 }
 
+// True when the folder lies in the Program Files folder this setup offers,
+// whose rights Windows sets. (Any other folder, the other Program Files of a
+// 64-bit Windows included, is judged by its rights.)
+bool InsideProgramFiles(const std::string& folder) {
+  const std::string normalized = NormalizedInstallFolder(folder);
+  const std::string programFiles = GetSpecialFolder(CSIDL_PROGRAM_FILES);
+  if (programFiles.empty()) return false;
+  const std::string base = programFiles.back() == '\\' ? programFiles : programFiles + "\\";
+  return normalized.size() >= base.size() &&
+         _strnicmp(normalized.c_str(), base.c_str(), base.size()) == 0;
+}
+
+FolderTrust AskFolderTrust(const std::string& folder) {
+  const std::string normalized = NormalizedInstallFolder(folder);
+  if (PathCrossesLink(normalized)) return FolderTrust::Link;
+  if (!FolderExists(FolderPath(normalized)) || InsideProgramFiles(normalized)) {
+    return FolderTrust::Trusted;
+  }
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const DWORD rc = GetNamedSecurityInfoA(FolderPath(normalized).c_str(), SE_FILE_OBJECT,
+                                         DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                         nullptr, &descriptor);
+  LocalMem owned(descriptor);
+  if (rc != ERROR_SUCCESS) {
+    LogFailure("reading the rights of the install folder", normalized, rc);
+    return FolderTrust::UsersCanChange;  // rights nobody can read are not trusted
+  }
+  return AclLetsUsersChange(dacl) ? FolderTrust::UsersCanChange : FolderTrust::Trusted;
+}
+
 }  // namespace
 
 bool CheckInstallFolder(const std::string& text, std::string& reason,
-                        const InstallFootprint& footprint) {
+                        const InstallFootprint& footprint, FolderCheckFacts* facts) {
   const std::string folder = TrimBlanks(text);
   // Windows is only asked what the decision will look at: in particular no
   // folder is created unless every other check has passed.
   UINT driveType = DRIVE_UNKNOWN;
   FreeSpaceAnswer freeSpace;
+  FolderTrust trust = FolderTrust::Trusted;
   bool creatable = false;
   std::string ignored;
   if (HasPathForm(folder)) {
@@ -162,15 +253,17 @@ bool CheckInstallFolder(const std::string& text, std::string& reason,
     if (DriveTypeAccepted(driveType, ignored)) {
       freeSpace = AskFreeSpace(root, footprint);
       std::string refusal;
-      // Created only when every check before creatability passes.
       if (DecideInstallFolder(folder, driveType, freeSpace, true, refusal,
                               footprint.longestItemPath)) {
-        creatable = ProbeCreatable(folder);
+        trust = AskFolderTrust(folder);
+        if (facts) facts->existed = FolderExists(FolderPath(NormalizedInstallFolder(folder)));
+        // Created only when every check before creatability passes.
+        if (trust == FolderTrust::Trusted) creatable = ProbeCreatable(folder);
       }
     }
   }
   return DecideInstallFolder(folder, driveType, freeSpace, creatable, reason,
-                             footprint.longestItemPath);
+                             footprint.longestItemPath, trust);
 }
 
 std::string NormalizedInstallFolder(const std::string& text) {

@@ -60,22 +60,48 @@ bool DriveTypeAccepted(UINT driveType, std::string& reason);
 // Bytes counted in whole megabytes (bytes div 1024 div 1024).
 uint64_t WholeMegabytes(uint64_t bytes);
 
+// Whether the elevated setup may write into a folder: what stands at its
+// path (or at a level above it) must be what the path says, and nobody but
+// administrators may change it.
+enum class FolderTrust {
+  Trusted,         // a new folder, one inside Program Files, or one only administrators change
+  Link,            // the folder, or an existing level above it, is a link
+  UsersCanChange,  // an existing folder whose rights let standard users change it
+};
+
+// True when the folder's rights (its DACL; null: no DACL, everyone may do
+// anything) let a standard user change what lies in it: an allowing entry
+// for Everyone, Authenticated Users, Users, Interactive, Guests or Anonymous
+// with a right to write, add, delete or change the rights, on the folder
+// itself or passed on to what is made in it. Owner rights are not looked
+// at: an existing folder's owner is whoever made it, and what counts is
+// what the entries grant.
+bool AclLetsUsersChange(const ACL* dacl);
+
 // The decision: the checks in order on the folder text (already trimmed),
 // the first failure giving false and its reason: form, drive type, drive
 // query, free space (more than 32 MB and at least what the install takes),
-// path length (the folder and the longest item path) and creatability.
-// driveType, freeSpace and creatable are the answers for that folder; an
-// answer is only looked at when every check before it has passed.
+// path length (the folder and the longest item path), trust and
+// creatability. driveType, freeSpace, trust and creatable are the answers
+// for that folder; an answer is only looked at when every check before it
+// has passed.
 bool DecideInstallFolder(const std::string& folder, UINT driveType,
                          const FreeSpaceAnswer& freeSpace, bool creatable, std::string& reason,
-                         size_t longestItemPath = 0);
+                         size_t longestItemPath = 0, FolderTrust trust = FolderTrust::Trusted);
+
+// What the real check found besides its verdict.
+struct FolderCheckFacts {
+  bool existed = false;  // the folder was there before the check tried to make it
+};
 
 // The real check of the folder field's text: trims it, asks Windows about the
-// drive (free space, cluster size, where the temporary folder lies), and
-// tries to create the folder (every missing level), removing the last level
-// again when it is empty. Levels above it that this made stay.
+// drive (free space, cluster size, where the temporary folder lies), whether
+// the folder or a level above it is a link and, for an existing folder
+// outside Program Files, who may change it; then tries to create the folder
+// (every missing level), removing the last level again when it is empty.
+// Levels above it that this made stay.
 bool CheckInstallFolder(const std::string& text, std::string& reason,
-                        const InstallFootprint& footprint = {});
+                        const InstallFootprint& footprint = {}, FolderCheckFacts* facts = nullptr);
 
 // The install folder handed to the install: the field's text trimmed, every
 // run of backslashes made one, and one trailing backslash removed.

@@ -64,6 +64,7 @@ void TfrmInstVXLite::StartInstall() {
   FInstallDir = NormalizedInstallFolder(Text(Ctl::edtTarget));
   try {
     FWorker->InstallFolder = FInstallDir;
+    FWorker->InstallFolderMustBeNew = !installFolderExisted_;
     FWorker->SetJdkRecord(FFirstJDK);
     FWorker->SetWtkRecord(FFirstWTK);
     FWorker->OnTerminate = [this](TVXInstallThread& worker) { InstallTerminated(worker); };

@@ -580,7 +580,9 @@ bool TfrmInstVXLite::CheckFolderPage() {
     footprint_ = bytes ? FootprintOfPackage(std::string_view(bytes, SizeofResource(resources_, info)))
                        : InstallFootprint{};
   }
-  const bool passed = CheckInstallFolder(field, reason, *footprint_);
+  FolderCheckFacts facts;
+  const bool passed = CheckInstallFolder(field, reason, *footprint_, &facts);
+  installFolderExisted_ = facts.existed;
   LogLine("folder check of \"%s\": %s", TrimBlanks(field).c_str(),
           passed ? "accepted" : reason.c_str());
   if (!passed) {

@@ -258,6 +258,9 @@ class TfrmInstVXLite {
   std::vector<std::string> FFileList;
   int FTotalSize = 0;
   std::string FInstallDir;
+  // The folder page's check found the install folder there already; a folder
+  // it found missing must still be missing when the install makes it.
+  bool installFolderExisted_ = false;
   TVXInstallThread* FWorker = nullptr;  // the install worker, owned by workers_
   // Every worker the window created. The window never destroys one while it
   // exists; its destructor releases them (declared after the lists and

@@ -10,6 +10,7 @@
 namespace vx {
 namespace {
 
+using test::PlantLink;
 using test::ScratchFolder;
 using test::WriteFileBytes;
 
@@ -72,6 +73,98 @@ TEST(CreateFolderPath, BlockedByAFileFails) {
   ASSERT_TRUE(WriteFileBytes(scratch / "plain", "x"));
   EXPECT_EQ(CreateFolderPath(scratch / "plain\\below"), std::optional<bool>(false));
   EXPECT_FALSE(FolderExists(scratch / "plain\\below"));
+}
+
+TEST(CreateHeldFolderPath, MakesEachMissingLevelHeldAndNeverEntersOneMadeMeanwhile) {
+  ScratchFolder scratch;
+  const std::string top = scratch / "Tools";
+  const std::string folder = top + "\\VX";
+  std::vector<FileHandle> holds;
+  std::vector<std::string> made;
+  ASSERT_TRUE(CreateHeldFolderPath(folder, kProgramFilesRights, holds, &made));
+  EXPECT_EQ(made, (std::vector<std::string>{top, folder}));
+  EXPECT_EQ(holds.size(), 2u);
+  // Held: another program can neither rename nor remove a level meanwhile.
+  EXPECT_FALSE(MoveFileA(folder.c_str(), (scratch / "moved").c_str()));
+  EXPECT_FALSE(MoveFileA(top.c_str(), (scratch / "moved").c_str()));
+  EXPECT_FALSE(RemoveDirectoryA(folder.c_str()));
+  holds.clear();
+  EXPECT_TRUE(MoveFileA(folder.c_str(), (scratch / "moved").c_str()));
+
+  // Existing already: nothing made, nothing held.
+  made.clear();
+  ASSERT_TRUE(CreateHeldFolderPath(top, kProgramFilesRights, holds, &made));
+  EXPECT_TRUE(made.empty());
+  EXPECT_TRUE(holds.empty());
+
+  // A file in the way.
+  ASSERT_TRUE(WriteFileBytes(scratch / "file", "x"));
+  EXPECT_FALSE(CreateHeldFolderPath(scratch / "file\\sub", kProgramFilesRights, holds, nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIRECTORY));
+
+  // A level somebody makes between the look and the making is not entered.
+  ASSERT_TRUE(CreateDirectoryA((scratch / "theirs").c_str(), nullptr));
+  HANDLE held = CreateHeldFolder(scratch / "theirs", kProgramFilesRights);
+  EXPECT_EQ(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+}
+
+TEST(PathCrossesLink, TheLinkItselfAndEverythingBelowIt) {
+  ScratchFolder scratch;
+  ScratchFolder elsewhere;
+  ASSERT_TRUE(CreateDirectoryA((scratch / "real").c_str(), nullptr));
+  ASSERT_TRUE(PlantLink(scratch / "link", elsewhere.path()));
+  EXPECT_FALSE(PathCrossesLink(scratch / "real"));
+  EXPECT_FALSE(PathCrossesLink(scratch / "real\\missing\\deeper"));
+  EXPECT_TRUE(PathCrossesLink(scratch / "link"));
+  EXPECT_TRUE(PathCrossesLink(scratch / "link\\"));
+  EXPECT_TRUE(PathCrossesLink(scratch / "link\\missing\\deeper"));
+  EXPECT_FALSE(PathCrossesLink("C:\\"));
+}
+
+// What the elevated programs delete inside a folder a user may have
+// touched: never through a link, never outside, and only what was meant.
+TEST(DeleteInsideFolder, DeletesByHandleOnlyWhatLiesInsideWithoutFollowingALink) {
+  ScratchFolder scratch;
+  ScratchFolder elsewhere;
+  const std::string folder = scratch / "VantorexLite";
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(elsewhere / "Amber.vxskin", "the user's own"));
+  ASSERT_TRUE(PlantLink(folder + "\\Skins", elsewhere.path()));
+  ASSERT_TRUE(WriteFileBytes(scratch / "beside.txt", "beside"));
+  ASSERT_TRUE(CreateDirectoryA((folder + "\\full").c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(folder + "\\full\\kept.txt", "kept"));
+  ASSERT_TRUE(CreateDirectoryA((folder + "\\empty").c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(folder + "\\plain.txt", "plain"));
+  ASSERT_TRUE(WriteFileBytes(folder + "\\locked.txt", "read-only"));
+  ASSERT_TRUE(SetFileAttributesA((folder + "\\locked.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(CreateDirectoryA((folder + "\\folder.txt").c_str(), nullptr));
+
+  const struct {
+    const char* path;  // below the scratch folder
+    DeleteKind kind;
+    DeleteOutcome outcome;
+    bool remains;
+  } cases[] = {
+      {"VantorexLite\\plain.txt", DeleteKind::File, DeleteOutcome::Deleted, false},
+      {"VantorexLite\\locked.txt", DeleteKind::File, DeleteOutcome::Deleted, false},
+      {"VantorexLite\\missing.txt", DeleteKind::File, DeleteOutcome::Gone, false},
+      {"VantorexLite\\empty", DeleteKind::Folder, DeleteOutcome::Deleted, false},
+      {"VantorexLite\\full", DeleteKind::Folder, DeleteOutcome::NotEmpty, true},
+      {"VantorexLite\\folder.txt", DeleteKind::File, DeleteOutcome::Failed, true},
+      {"VantorexLite\\Skins\\Amber.vxskin", DeleteKind::File, DeleteOutcome::Link, true},
+      {"VantorexLite\\Skins", DeleteKind::Folder, DeleteOutcome::Link, true},
+      {"VantorexLite\\..\\beside.txt", DeleteKind::File, DeleteOutcome::Outside, true},
+      {"beside.txt", DeleteKind::File, DeleteOutcome::Outside, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    const std::string path = scratch / c.path;
+    EXPECT_EQ(DeleteInsideFolder(folder, path, c.kind).outcome, c.outcome);
+    EXPECT_EQ(GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES, c.remains);
+  }
+  EXPECT_TRUE(FileExists(elsewhere / "Amber.vxskin"));
+  EXPECT_TRUE(FileExists(folder + "\\full\\kept.txt"));
 }
 
 TEST(GetSpecialFolder, TheFoldersTheSetupUses) {

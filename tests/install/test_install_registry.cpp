@@ -69,6 +69,17 @@ std::string Today() { return DateToYmd(LocalToday()); }
 
 using InstallRegistryTest = WorkerTest;
 
+// Unpacks a package carrying the uninstall program into the folder, as the
+// install run does before it writes the uninstall record.
+void UnpackUninstaller(TVXInstallThread& worker, const std::string& scratch,
+                       const std::string& folder) {
+  const std::string package = scratch + "\\uninstaller.pck";
+  ASSERT_TRUE(WriteFileBytes(package, BuildTestPackage({{"\\", "UninstallVXLite.exe",
+                                                         "uninstaller", 0},
+                                                        {"\\", "readme.txt", "readme", 0}})));
+  ASSERT_EQ(worker.UnpackPackage(package, folder), UnpackOutcome::Completed);
+}
+
 TEST_F(InstallRegistryTest, CompleteRunWritesEveryValueTheUninstallProgramAndTheLog) {
   const std::string package = BuildTestPackage(SampleItems());
   PackageModuleFile carrier(scratch_.path(), package);
@@ -362,13 +373,11 @@ TEST_F(InstallRegistryTest, UninstallStringNamesTheProgramWhereItReallyIs) {
     RemoveTree(windows_);
     ASSERT_TRUE(CreateDirectoryA(installDir_.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(windows_.c_str(), nullptr));
-    if (c.programInstalled) {
-      ASSERT_TRUE(WriteFileBytes(installDir_ + "\\UninstallVXLite.exe", "uninstaller"));
-    }
     if (c.copyBlocked) {
       ASSERT_TRUE(CreateDirectoryA(inWindows.c_str(), nullptr));
     }
     auto worker = MakeWorker(ModeInstall, nullptr);
+    if (c.programInstalled) UnpackUninstaller(*worker, scratch_.path(), installDir_);
     if (c.windowsMissing) worker->WindowsFolder = scratch_ / "no-windows";
     worker->PackageSize = 17340691;
 
@@ -378,6 +387,35 @@ TEST_F(InstallRegistryTest, UninstallStringNamesTheProgramWhereItReallyIs) {
     EXPECT_EQ(FileExists(c.expected), c.programInstalled);
     EXPECT_EQ(FileExists(inWindows), c.movedToWindows);
     EXPECT_EQ(FileExists(inInstall), c.programInstalled && !c.movedToWindows);
+  }
+}
+
+// The copy in the Windows folder runs elevated at every uninstall: it is
+// made from the bytes the run unpacked, whatever another program put in the
+// install folder since, and never from a file the package did not carry.
+TEST_F(InstallRegistryTest, UninstallProgramCopyIsMadeFromThePackageBytesOnly) {
+  const std::string inInstall = installDir_ + "\\uninstallvxlite.exe";
+  const std::string inWindows = windows_ + "\\uninstallvxlite.exe";
+  auto contents = [](const std::string& path) {
+    std::string bytes;
+    return ReadFileBytes(path, bytes) ? bytes : std::string("<unreadable>");
+  };
+  {
+    auto worker = MakeWorker(ModeInstall, nullptr);
+    UnpackUninstaller(*worker, scratch_.path(), installDir_);
+    ASSERT_TRUE(WriteFileBytes(inInstall, "planted by another program"));
+    ASSERT_EQ(worker->WriteUninstallRecord(), ERROR_SUCCESS);
+    EXPECT_EQ(contents(inWindows), "uninstaller");
+    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kUninstallKey, "UnInstallString"), Sz(inWindows));
+  }
+  ASSERT_TRUE(DeleteFileA(inWindows.c_str()));
+  {
+    // A program of that name the package did not carry stays where it is.
+    ASSERT_TRUE(WriteFileBytes(inInstall, "planted by another program"));
+    auto worker = MakeWorker(ModeInstall, nullptr);
+    ASSERT_EQ(worker->WriteUninstallRecord(), ERROR_SUCCESS);
+    EXPECT_FALSE(FileExists(inWindows));
+    EXPECT_EQ(contents(inInstall), "planted by another program");
   }
 }
 
@@ -420,7 +458,6 @@ TEST_F(InstallRegistryTest, CopyOfTheUninstallProgramClearsItsPendingDeletion) {
     SCOPED_TRACE(c.name);
     RemoveTree(installDir_);
     ASSERT_TRUE(CreateDirectoryA(installDir_.c_str(), nullptr));
-    ASSERT_TRUE(WriteFileBytes(installDir_ + "\\UninstallVXLite.exe", "uninstaller"));
     RegKey key;
     ASSERT_EQ(CreateRegistryKey(HKEY_LOCAL_MACHINE, kSessionManagerKey, KEY_ALL_ACCESS, key),
               ERROR_SUCCESS);
@@ -430,6 +467,7 @@ TEST_F(InstallRegistryTest, CopyOfTheUninstallProgramClearsItsPendingDeletion) {
                              static_cast<DWORD>(data.size())),
               ERROR_SUCCESS);
     auto worker = MakeWorker(ModeInstall, nullptr);
+    UnpackUninstaller(*worker, scratch_.path(), installDir_);
     ASSERT_EQ(worker->WriteUninstallRecord(), ERROR_SUCCESS);
     EXPECT_TRUE(FileExists(windows_ + "\\uninstallvxlite.exe"));
     EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenamesValue), c.after);

@@ -541,6 +541,65 @@ TEST_F(InstallWorkerTest, RollbackAfterACancelMidCopyRemovesWhatTheRunCreated) {
   EXPECT_TRUE(FileExists(installDir_ + "\\notes.txt"));
 }
 
+// Another program of the user turned a folder of an earlier install into a
+// link to a folder of its choice: the elevated run writes nothing through
+// it, and its rollback deletes nothing through it.
+TEST_F(InstallWorkerTest, NothingIsWrittenOrDeletedThroughALinkInTheInstallFolder) {
+  test::ScratchFolder elsewhere;
+  ASSERT_TRUE(WriteFileBytes(elsewhere / "blue.skn", "the user's own"));
+  ASSERT_TRUE(CreateDirectoryA(installDir_.c_str(), nullptr));
+  ASSERT_TRUE(test::PlantLink(installDir_ + "\\Skins", elsewhere.path()));
+  PackageModuleFile carrier(scratch_.path(), BuildTestPackage(SampleItems()));
+  auto worker = MakeWorker(ModeInstall, carrier.module());
+  ASSERT_TRUE(worker->Start());
+  ASSERT_TRUE(PumpUntil([&] { return worker->IsHalted(); }));
+  EXPECT_EQ(worker->ResultCode, kUnpackCannotWrite);
+  EXPECT_EQ(Only(WM_INST_ERROR), (std::vector<Posted>{Error(kUnpackCannotWrite, 3)}));
+
+  // A path through the link in the list (as the list of a run that met the
+  // link only later would hold): the rollback does not reach it either.
+  files_.push_back(installDir_ + "\\Skins\\blue.skn");
+  auto rollback = MakeWorker(ModeRollback, nullptr);
+  ASSERT_TRUE(RunToEnd(*rollback));
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(elsewhere / "blue.skn", bytes));
+  EXPECT_EQ(bytes, "the user's own");
+  EXPECT_FALSE(FileExists(installDir_ + "\\vxlite.exe"));  // what the run wrote is gone
+}
+
+TEST_F(InstallWorkerTest, InstallFolderThatIsNotTheOneAcceptedStopsTheRunBeforeAnyItem) {
+  test::ScratchFolder elsewhere;
+  const std::string package = temp_ + "\\case.pck";
+  ASSERT_TRUE(WriteFileBytes(package, BuildTestPackage(SampleItems())));
+  const struct {
+    const char* name;
+    bool link;         // the install folder is a link to another folder
+    bool mustBeNew;    // the folder check found it missing
+  } cases[] = {
+      {"made by somebody else after the folder check", false, true},
+      {"a link", true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RemoveTree(installDir_);
+    DrainMessages();
+    if (c.link) {
+      ASSERT_TRUE(test::PlantLink(installDir_, elsewhere.path()));
+    } else {
+      ASSERT_TRUE(CreateDirectoryA(installDir_.c_str(), nullptr));
+    }
+    auto worker = MakeWorker(ModeInstall, nullptr);
+    worker->InstallFolderMustBeNew = c.mustBeNew;
+    EXPECT_EQ(worker->UnpackPackage(package, installDir_), UnpackOutcome::Failed);
+    EXPECT_EQ(worker->ResultCode, kUnpackFolderNotTrusted);
+    PumpFor(50);
+    EXPECT_EQ(Only(WM_INST_ERROR), (std::vector<Posted>{Error(kUnpackFolderNotTrusted, 0)}));
+    EXPECT_TRUE(files_.empty());
+    EXPECT_TRUE(folders_.empty());  // nothing for a rollback to remove
+  }
+  EXPECT_FALSE(FileExists(elsewhere / "vxlite.exe"));
+}
+
 // ------------------------------------------------------------ lifecycle
 
 TEST_F(InstallWorkerTest, OtherModeDoesNothingButCallsBack) {

@@ -132,6 +132,29 @@ TEST_F(UninstallTest, PartialLogRemovesWhatItNamesAndReportsTheRest) {
   EXPECT_FALSE(Exists(layout_.LogPath()));
 }
 
+// Another program of the user turned a logged folder into a link to a folder
+// of its choice that holds a file of a logged name: the elevated uninstall
+// deletes nothing through it and says what it left.
+TEST_F(UninstallTest, ALinkPutInTheInstallFolderIsNotFollowed) {
+  ASSERT_TRUE(layout_.Create());
+  ScratchFolder elsewhere;
+  const std::string help = layout_.InstallFolder() + "\\Help";
+  ASSERT_TRUE(WriteFileBytes(elsewhere / "vxlite.chm", "the user's own"));
+  ASSERT_TRUE(RemoveTree(help));
+  ASSERT_TRUE(PlantLink(help, elsewhere.path()));
+
+  DWORD exitCode = 0;
+  const std::string report = RunAnswering(layout_.UninstallProgram(), IDYES, exitCode);
+
+  EXPECT_EQ(exitCode, static_cast<DWORD>(kUninstallExitIncomplete));
+  EXPECT_TRUE(FileExists(elsewhere / "vxlite.chm"));
+  EXPECT_NE(report.find(text::kUninstallLinkLeft + help + "\\vxlite.chm"), std::string::npos)
+      << report;
+  EXPECT_NE(report.find(text::kUninstallLinkLeft + help), std::string::npos) << report;
+  EXPECT_FALSE(Exists(layout_.InstallFolder() + "\\vxlite.exe"));  // the rest goes
+  EXPECT_TRUE(layout_.RegistryGone());
+}
+
 TEST_F(UninstallTest, WithoutARecordedFolderNothingOutsideTheLoggedFoldersGoes) {
   ASSERT_TRUE(layout_.Create());
   {

@@ -1,6 +1,7 @@
 #include "fixtures.h"
 
 #include <atomic>
+#include <functional>
 
 #include "common/handles.h"
 
@@ -60,9 +61,72 @@ ScratchFolder::ScratchFolder() {
 
 ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
 
+namespace {
+
+// The Unix path Wine maps a Windows path to; empty when it has none.
+std::string UnixPathOf(const std::string& path) {
+  using UnixFileName = char*(CDECL*)(LPCWSTR);
+  const auto toUnix = reinterpret_cast<UnixFileName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!toUnix) return std::string();
+  std::wstring wide(path.size(), L'\0');
+  const int length = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()),
+                                         wide.data(), static_cast<int>(wide.size()));
+  wide.resize(static_cast<size_t>(length > 0 ? length : 0));
+  char* unix = toUnix(wide.c_str());
+  if (!unix) return std::string();
+  std::string result(unix);
+  HeapFree(GetProcessHeap(), 0, unix);
+  return result;
+}
+
+// Starts a Unix program (Wine starts a program that is not a Windows one as
+// it is, with no process handle to wait on), then waits until done() says
+// it has had its effect; false when it could not start or the time ran out.
+bool RunUnixProgram(std::string commandLine, const std::function<bool()>& done) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return false;
+  }
+  if (process.hThread) CloseHandle(process.hThread);
+  if (process.hProcess) CloseHandle(process.hProcess);
+  for (int waited = 0; waited < 10000; waited += 10) {
+    if (done()) return true;
+    Sleep(10);
+  }
+  return done();
+}
+
+bool IsLink(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+}  // namespace
+
+bool PlantLink(const std::string& link, const std::string& target) {
+  const std::string unixLink = UnixPathOf(link);
+  const std::string unixTarget = UnixPathOf(target);
+  return !unixLink.empty() && !unixTarget.empty() &&
+         RunUnixProgram("/bin/ln -s \"" + unixTarget + "\" \"" + unixLink + "\"",
+                        [&] { return IsLink(link); });
+}
+
+bool RemoveLink(const std::string& link) {
+  const std::string unixLink = UnixPathOf(link);
+  return !unixLink.empty() &&
+         RunUnixProgram("/bin/rm -f \"" + unixLink + "\"", [&] {
+           return GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES;
+         });
+}
+
 bool RemoveTree(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return RemoveLink(path);
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return DeleteFileA(path.c_str()) != FALSE;

@@ -48,12 +48,21 @@ class ScratchFolder {
   std::string path_;
 };
 
-// Removes a folder tree; true when it is gone afterwards.
+// Removes a folder tree; true when it is gone afterwards. A link inside is
+// removed itself, not followed.
 bool RemoveTree(const std::string& path);
 // Writes a file with the given bytes, creating nothing else.
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 // Reads a whole file; false when it cannot be read.
 bool ReadFileBytes(const std::string& path, std::string& bytes);
+
+// Puts a symbolic link at link (a path that does not exist yet) to the folder
+// or file target, as another program of the user could: a Unix link, made
+// by the Unix ln that Wine starts. Windows programs see it as a reparse
+// point (a folder link: attributes 0x410). True when the link is there.
+bool PlantLink(const std::string& link, const std::string& target);
+// Removes such a link itself, never what it points to.
+bool RemoveLink(const std::string& link);
 
 // Fixture for tests that use the registry.
 class RegistryTest : public ::testing::Test {

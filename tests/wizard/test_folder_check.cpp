@@ -1,8 +1,13 @@
 // The install folder checks: the decision from a table of Windows' answers,
 // and the real check on real folders and drives of the Wine prefix.
+#include <windows.h>
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include "common/files.h"
+#include "common/handles.h"
+#include "common/product.h"
 #include "install/package.h"
 #include "fixtures.h"
 #include "wizard/folder_check.h"
@@ -132,6 +137,44 @@ TEST(FolderCheckParts, NormalizedFolderIsTrimmedMergedWithoutTrailingBackslash) 
   for (const auto& [text, folder] : rows) EXPECT_EQ(NormalizedInstallFolder(text), folder) << text;
 }
 
+// Who may change an existing folder, read from its rights. Wine keeps no
+// rights of its own on folders, so the rules are shown on descriptors made
+// here, the setup's own among them.
+TEST(FolderCheckParts, RightsThatLetStandardUsersChangeAFolder) {
+  const struct {
+    const char* name;
+    const char* rights;  // SDDL
+    bool usersCanChange;
+  } rows[] = {
+      {"what the setup gives a folder it makes", kProgramFilesRights, false},
+      {"administrators only", kAdministratorsOnlyRights, false},
+      {"users read and execute", "D:P(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", false},
+      {"the user's own account is not a group of all users",
+       "D:(A;OICI;FA;;;S-1-5-21-1-2-3-1000)(A;OICI;FA;;;SY)", false},
+      {"a denial only", "D:(D;OICI;FA;;;BU)(A;OICI;FA;;;BA)", false},
+      {"authenticated users modify what is made inside",
+       "D:(A;OICI;FA;;;BA)(A;OICIIO;0x1301bf;;;AU)", true},
+      {"users may add folders", "D:(A;OICI;FA;;;BA)(A;CI;0x4;;;BU)", true},
+      {"users may delete what is inside", "D:(A;OICI;FA;;;BA)(A;;0x40;;;BU)", true},
+      {"everyone full control", "D:(A;;FA;;;WD)", true},
+      {"interactive users may change the rights", "D:(A;;0x40000;;;IU)", true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(row.rights, SDDL_REVISION_1,
+                                                                     &descriptor, nullptr));
+    LocalMem owned(descriptor);
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+    ASSERT_TRUE(present && dacl);
+    EXPECT_EQ(AclLetsUsersChange(dacl), row.usersCanChange);
+  }
+  // No DACL at all: anybody may do anything.
+  EXPECT_TRUE(AclLetsUsersChange(nullptr));
+}
+
 // ---------------------------------------------------------------- real folders and drives
 
 class RealFolderCheck : public ::testing::Test {
@@ -195,6 +238,33 @@ TEST_F(RealFolderCheck, DriveRootPasses) {
   std::string reason;
   EXPECT_TRUE(CheckInstallFolder("C:\\", reason)) << reason;
   EXPECT_TRUE(FolderExists("C:\\"));
+}
+
+// A link planted where the install folder goes, or above it, would take
+// what the elevated setup writes to a place of the planter's choice.
+TEST_F(RealFolderCheck, LinkOrFolderBelowALinkIsRefusedAndNothingIsMadeThere) {
+  test::ScratchFolder elsewhere;
+  ASSERT_TRUE(test::PlantLink(scratch_ / "link", elsewhere.path()));
+  for (const std::string& folder : {scratch_ / "link", scratch_ / "link\\VantorexLite"}) {
+    SCOPED_TRACE(folder);
+    std::string reason;
+    FolderCheckFacts facts;
+    EXPECT_FALSE(CheckInstallFolder(folder, reason, {}, &facts));
+    EXPECT_EQ(reason, text::kFolderIsLink);
+  }
+  EXPECT_FALSE(FolderExists(elsewhere / "VantorexLite"));
+}
+
+TEST_F(RealFolderCheck, TellsWhetherTheFolderWasThereBeforeItsTrial) {
+  const std::string existing = scratch_ / "Full";
+  ASSERT_TRUE(CreateDirectoryA(existing.c_str(), nullptr));
+  ASSERT_TRUE(test::WriteFileBytes(existing + "\\keep.txt", "kept"));
+  std::string reason;
+  FolderCheckFacts facts;
+  ASSERT_TRUE(CheckInstallFolder(existing, reason, {}, &facts)) << reason;
+  EXPECT_TRUE(facts.existed);
+  ASSERT_TRUE(CheckInstallFolder(scratch_ / "New\\VantorexLite", reason, {}, &facts)) << reason;
+  EXPECT_FALSE(facts.existed);
 }
 
 TEST_F(RealFolderCheck, FolderBelowAFileCannotBeCreated) {
