@@ -362,14 +362,18 @@ bool StartSelfRemoval(const std::string& ownPath, const std::string& folder,
   // The helper runs elevated: from a folder only Administrators can write,
   // never from the user's temporary folder itself, where a DLL or a swapped
   // copy could wait for it.
-  const std::string helperFolder = CreatePrivateFolder(TempFolder(), kUninstallHelperFolderPrefix);
+  // The folder is held from the moment it exists, so nobody can rename it
+  // and put another in its place; the helper is written and started by the
+  // path the held folder really has. Emptied, it goes with the hold.
+  std::string made;
+  const FileHandle held(CreateHeldPrivateFolder(TempFolder(), kUninstallHelperFolderPrefix, &made));
+  const std::string helperFolder = held ? FinalPathOf(held.get()) : std::string();
   if (!helperFolder.empty()) {
     const std::string copy = helperFolder + "\\" + kUninstallHelperName;
     std::string tail = " \"" + ownPath + "\"";
     if (!folder.empty()) tail += " \"" + folder + "\"";
     if (StartHelperCopy(ownPath, copy, tail)) return true;
     DeleteFileA(copy.c_str());
-    RemoveDirectoryA(helperFolder.c_str());
   }
   // No helper: Windows deletes the file (and then the emptied folder) when it restarts.
   if (MoveFileExA(ownPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {

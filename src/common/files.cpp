@@ -125,19 +125,6 @@ std::wstring NtPathOf(const std::string& path) {
 
 }  // namespace
 
-std::string CreatePrivateFolder(const std::string& parent, const char* prefix) {
-  if (parent.empty()) return std::string();
-  // A name someone made ahead of us is skipped, never entered: a folder we
-  // did not create could carry any rights.
-  for (int attempt = 0; attempt < kFolderNameAttempts; ++attempt) {
-    const std::string folder = RandomFolderPath(parent, prefix);
-    if (folder.empty()) return std::string();
-    if (CreateProtectedFolder(folder, kAdministratorsOnlyRights)) return folder;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return std::string();
-  }
-  return std::string();
-}
-
 namespace {
 
 constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035L);
@@ -271,8 +258,8 @@ bool WithinFolder(const std::string& folder, const std::string& path) {
   return path.size() > base.size() && SameText(base, path.substr(0, base.size()));
 }
 
-// Where the open handle really is, as a Windows path ("\\?\" removed);
-// empty when the system cannot say.
+}  // namespace
+
 std::string FinalPathOf(HANDLE handle) {
   char buffer[MAX_PATH + 8] = {};
   const DWORD length = GetFinalPathNameByHandleA(handle, buffer, sizeof buffer,
@@ -287,6 +274,8 @@ std::string FinalPathOf(HANDLE handle) {
   while (path.size() > 3 && path.back() == '\\') path.pop_back();
   return path;
 }
+
+namespace {
 
 // Opens what stands at the path itself, a link included, for deletion.
 HANDLE OpenForDeletion(const std::string& path) {

@@ -85,6 +85,10 @@ bool CreateHeldFolderPath(const std::string& path, const char* rights,
 // a level is somewhere else than its path says.
 bool PathCrossesLink(const std::string& path);
 
+// Where an open file or folder really is (links resolved), as a plain
+// Windows path without the "\\?\" prefix; empty when the system cannot say.
+std::string FinalPathOf(HANDLE handle);
+
 // What became of a path that was to be deleted inside a folder.
 enum class DeleteOutcome {
   Deleted,
@@ -115,15 +119,11 @@ DeleteResult DeleteInsideFolder(const std::string& folder, const std::string& pa
 
 // Makes a new folder "<parent>\<prefix><16 random hex digits>" that only
 // Administrators and SYSTEM may enter (a protected DACL, nothing inherited),
-// for what an elevated program writes and then reads or runs. A name that
-// exists already is never reused: another one is drawn. Returns the path
-// without a trailing backslash; empty when no folder could be made.
-std::string CreatePrivateFolder(const std::string& parent, const char* prefix);
-
-// The same folder, held open from the moment it exists: nobody can rename
-// or remove it while the handle is held, and it is removed when its last
-// handle closes (the end of the process included) if it is empty by then.
-// Returns the handle and the folder's path; an invalid handle and an empty
+// for what an elevated program writes and then reads or runs, held open from
+// the moment it exists: nobody can rename or remove it while the handle is
+// held, and it is removed when its last handle closes (the end of the
+// process included) if it is empty by then. A name that exists already is
+// never entered: another one is drawn. Returns the handle and the folder's path; an invalid handle and an empty
 // path when no folder could be made (GetLastError tells).
 HANDLE CreateHeldPrivateFolder(const std::string& parent, const char* prefix,
                                std::string* folder);

@@ -14,6 +14,7 @@ namespace vx {
 namespace {
 
 SRWLOCK g_lock = SRWLOCK_INIT;
+FileHandle g_folder;      // the log's folder, held; guarded by g_lock
 FileHandle g_file;        // guarded by g_lock
 std::string g_path;       // guarded by g_lock
 std::atomic<bool> g_open{false};
@@ -47,7 +48,10 @@ void StartRunLog(const char* title) {
     std::string name = std::string(title) + " " + stamp;
     if (attempt > 1) name += "-" + std::to_string(attempt);
     const std::string folder = std::string(temp) + name;
-    if (!CreateProtectedFolder(folder, kAdministratorsWriteUsersReadRights)) {
+    // Held while the log is open: nobody renames it and puts a folder (or a
+    // link) of their own under its name for the writes to go into.
+    FileHandle held(CreateHeldFolder(folder, kAdministratorsWriteUsersReadRights));
+    if (!held) {
       if (GetLastError() == ERROR_ALREADY_EXISTS) continue;
       return;
     }
@@ -56,6 +60,7 @@ void StartRunLog(const char* title) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
     AcquireSRWLockExclusive(&g_lock);
+    g_folder = std::move(held);
     g_file = std::move(file);
     g_path = path;
     g_open.store(true);
@@ -92,6 +97,7 @@ void StopRunLog() {
   AcquireSRWLockExclusive(&g_lock);
   g_open.store(false);
   g_file.reset();
+  g_folder.reset();
   g_path.clear();
   ReleaseSRWLockExclusive(&g_lock);
 }

@@ -81,6 +81,20 @@ TEST(RunLog, OneFilePerRunInAFolderOfItsOwnWithTimedLinesFromEveryThread) {
   EXPECT_LT(lines.back().size(), 1024u);  // cut, not lost
 }
 
+// Held while the log is open: no other program can rename the folder and put
+// one of its own (or a link) under the name the run reports.
+TEST(RunLog, ItsFolderCannotBeRenamedWhileTheLogIsOpen) {
+  test::ScratchFolder scratch;
+  test::TempFolderOverride temp(scratch.path());
+  StartRunLog("VantorexLite Setup");
+  const std::string path = RunLogPath();
+  ASSERT_FALSE(path.empty());
+  const std::string folder = path.substr(0, path.rfind('\\'));
+  EXPECT_FALSE(MoveFileA(folder.c_str(), (scratch / "moved").c_str()));
+  StopRunLog();
+  EXPECT_TRUE(MoveFileA(folder.c_str(), (scratch / "moved").c_str()));
+}
+
 TEST(RunLog, AFolderOfThatNameMadeAheadIsNeverWrittenInto) {
   test::ScratchFolder scratch;
   test::TempFolderOverride temp(scratch.path());
