@@ -112,6 +112,29 @@ void RefusedFolders(const std::string& exe, const Arguments& drives) {
   RequireNothingInstalled(DefaultInstallFolder());
 }
 
+// Folders that are links ("<name>=link": C:\<name> is a link to a folder
+// elsewhere, planted before the setup starts): the folder page refuses the
+// link and a folder inside it, and nothing is made through it.
+void LinkedFolders(const std::string& exe, const Arguments& links) {
+  Require(!links.empty(), "no links given");
+  SetupRun setup(exe);
+  GoToPage(setup, 3);
+  for (const std::string& link : links) {
+    const std::string linked = "C:\\" + link.substr(0, link.find('='));
+    for (const std::string& folder : {linked, linked + "\\" + kDefaultFolderName}) {
+      TypeFolder(setup, folder);
+      setup.Click(text::kInstall);
+      setup.AnswerBox(std::string(text::kFolderErrorStart) + folder + "\r" +
+                          text::kFolderErrorMiddle + "\r" + text::kFolderIsLink,
+                      IDOK);
+      Require(setup.Shows(text::kSelectFolder), "a refused folder left page 3");
+    }
+    Require(!PathExists(linked + "\\" + kDefaultFolderName), "a folder was made through the link");
+  }
+  CancelHere(setup, text::kSelectFolder);
+  RequireNothingInstalled(DefaultInstallFolder());
+}
+
 // ---------------------------------------------------------------- timing
 
 double MillisecondsSince(const LARGE_INTEGER& start) {
@@ -644,6 +667,7 @@ const std::map<std::string, void (*)(const std::string&, const Arguments&)> kSce
     {"product_running", ProductRunning},
     {"cancel_pages", CancelPages},
     {"refused_folders", RefusedFolders},
+    {"linked_folders", LinkedFolders},
     {"full_install", FullInstall},
     {"uninstall_reinstall", UninstallReinstall},
     {"unpack_error", UnpackError},

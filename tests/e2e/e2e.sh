@@ -8,7 +8,9 @@
 #       a 32-bit one
 #   e2e.sh scenario <template> <work> <driver.exe> <setup.exe> <name> [args]
 #       copies the template to <work>/prefix, prepares the drive letters the
-#       arguments name ("r=cdrom": a CD-ROM drive, "q=nodrive": no drive) and
+#       arguments name ("r=cdrom": a CD-ROM drive, "q=nodrive": no drive),
+#       plants the links they name ("Tools=link": C:\Tools, a link to a
+#       folder elsewhere, as another program of the user could make it) and
 #       runs the driver there with a wineserver of its own.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
@@ -46,6 +48,9 @@ case ${1:-} in
           wineserver -k || true ;;
         nodrive)
           rm -f "$WINEPREFIX/dosdevices/$letter:" ;;
+        link)
+          mkdir -p "$work/elsewhere"
+          ln -sfn "$work/elsewhere" "$WINEPREFIX/drive_c/$letter" ;;
       esac
     done
     trap 'vx_stop_server; rm -rf "$work/prefix"' EXIT
