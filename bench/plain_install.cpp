@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/files.h"
-#include "install/package.h"
+#include "package/package.h"
 
 namespace {
 

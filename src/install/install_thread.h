@@ -49,9 +49,9 @@
 #include "common/footprint.h"
 #include "common/handles.h"
 #include "install/messages.h"
-#include "install/package.h"
 #include "install/prior_state.h"
 #include "install/temp_package.h"
+#include "package/format.h"
 
 namespace vx {
 

@@ -5,6 +5,7 @@
 #include "common/product.h"
 #include "common/text.h"
 #include "install/install_thread.h"
+#include "package/reader.h"
 
 #ifndef VX_SLOW_WORKER_MS
 #define VX_SLOW_WORKER_MS 0

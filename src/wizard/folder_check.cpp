@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "install/package.h"
+#include "package/format.h"
+#include "package/reader.h"
 
 #include <aclapi.h>
 #include <shlobj.h>

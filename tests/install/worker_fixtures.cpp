@@ -9,7 +9,7 @@
 #include "common/files.h"
 #include "common/handles.h"
 #include "common/product.h"
-#include "install/package.h"
+#include "package/package.h"
 #include "install/prior_state.h"
 #include "common/registry.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "install/package.h"
+#include "package/package.h"
 
 namespace {
 

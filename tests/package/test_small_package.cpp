@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "install/package.h"
+#include "package/package.h"
 #include "package_test_util.h"
 
 #ifdef _WIN32

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "install/package.h"
+#include "package/package.h"
 #include "package_test_util.h"
 #include "vxpack_commands.h"
 

@@ -8,7 +8,7 @@
 #include "common/files.h"
 #include "common/handles.h"
 #include "common/product.h"
-#include "install/package.h"
+#include "package/package.h"
 #include "fixtures.h"
 #include "wizard/folder_check.h"
 #include "wizard_test_support.h"

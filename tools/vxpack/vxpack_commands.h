@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "install/package.h"
+#include "package/package.h"
 
 namespace vx::pack {
 
