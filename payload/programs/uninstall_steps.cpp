@@ -244,19 +244,6 @@ void RemoveLoggedFolders(const InstallLog& log, const std::string& installFolder
   }
 }
 
-LONG DeleteRegistryTree(HKEY root, const std::string& path) {
-  RegKey key;
-  LONG rc = OpenRegistryKey(root, path, KEY_ALL_ACCESS, key);
-  if (rc == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
-  if (rc != ERROR_SUCCESS) return rc;
-  rc = RegDeleteTreeA(key.get(), nullptr);  // subkeys and values
-  key.reset();
-  if (rc != ERROR_SUCCESS) return rc;
-  // RegDeleteKeyExA, not RegDeleteKeyA: the view flag must reach the deletion.
-  rc = RegDeleteKeyExA(root, path.c_str(), WithProductView(root, 0), 0);
-  return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
-}
-
 void RemoveSetupRegistryKeys(UninstallReport& report) {
   for (const FootprintKey& key : FootprintKeys()) {
     if (key.removal != KeyRemoval::Entry && key.removal != KeyRemoval::Setting) continue;

@@ -55,9 +55,6 @@ void RemoveLoggedFiles(const InstallLog& log, const std::string& installFolder,
 void RemoveLoggedFolders(const InstallLog& log, const std::string& installFolder,
                          const std::string& keep, UninstallReport& report);
 
-// Deletes one registry key with its subkeys and values, in the product's
-// registry view. A key that does not exist is not an error.
-LONG DeleteRegistryTree(HKEY root, const std::string& path);
 // The setup's keys: file association, uninstall record, product settings and
 // the current user's Explorer entries for ".vx5".
 void RemoveSetupRegistryKeys(UninstallReport& report);

@@ -103,14 +103,6 @@ const std::vector<FootprintKey>& FootprintKeys() {
   return keys;
 }
 
-bool KeyIsWithin(const std::string& outer, const std::string& inner) {
-  if (inner.size() < outer.size() ||
-      _strnicmp(inner.c_str(), outer.c_str(), outer.size()) != 0) {
-    return false;
-  }
-  return inner.size() == outer.size() || inner[outer.size()] == '\\';
-}
-
 std::optional<ResolvedValue> ResolveValue(const FootprintValue& value, const InstallFacts& facts) {
   auto text = [](const std::string& data) { return ResolvedValue{REG_SZ, data, 0}; };
   auto optionalText = [&](const std::optional<std::string>& data) -> std::optional<ResolvedValue> {

@@ -36,8 +36,7 @@ enum class KeyWriter : uint8_t {
 // as it was before the run.
 enum class KeyRemoval : uint8_t {
   WithParent,  // goes with a key above it that is removed
-  Entry,       // deleted with its subkeys by the uninstall program and by
-               // RemoveRegistryEntries
+  Entry,       // deleted with its subkeys by the uninstall program
   Setting,     // deleted with its subkeys by the uninstall program only: the
                // product's settings and the user's Explorer choices
   IfEmpty,     // deleted by the uninstall program only when nothing is left
@@ -81,10 +80,6 @@ struct FootprintKey {
 // Every key of the footprint; the written ones in the order the install run
 // writes them.
 const std::vector<FootprintKey>& FootprintKeys();
-
-// True when the key `inner` is `outer` or lies below it (names compared
-// without case).
-bool KeyIsWithin(const std::string& outer, const std::string& inner);
 
 // What the data of the values depends on. A fact left empty leaves its
 // values out (no JDK picked; a test that cannot know the package's size).

@@ -1,5 +1,7 @@
 #include "common/registry.h"
 
+#include <vector>
+
 #include "common/text.h"
 
 namespace vx {
@@ -169,6 +171,38 @@ bool WriteRegistryString(const std::string& key, const std::string& name,
 bool WriteRegistryInteger(const std::string& key, const std::string& name, int32_t value) {
   return WriteMachineValue(key, name,
                            [&](const RegistryAccess& r) { return r.WriteInteger(name, value); });
+}
+
+LONG DeleteRegistryTree(HKEY root, const std::string& path) {
+  if (TrimBlanks(path).empty()) return ERROR_SUCCESS;
+  // Deepest first, each key by name: that needs only the right to read a key
+  // and to delete it, so a key whose values nobody may change still goes.
+  std::vector<std::string> names;
+  {
+    RegistryAccess registry(root, KEY_READ);
+    LONG rc = registry.OpenKey(path, false);
+    if (rc == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+    if (rc != ERROR_SUCCESS) return rc;
+    rc = registry.GetKeyNames(names);
+    if (rc != ERROR_SUCCESS) return rc;
+  }
+  LONG below = ERROR_SUCCESS;
+  for (const std::string& name : names) {
+    const LONG rc = DeleteRegistryTree(root, path + "\\" + name);
+    if (below == ERROR_SUCCESS) below = rc;
+  }
+  // RegDeleteKeyExA, not RegDeleteKeyA: the view flag must reach the deletion.
+  LONG rc = RegDeleteKeyExA(root, path.c_str(), WithProductView(root, 0), 0);
+  if (rc == ERROR_FILE_NOT_FOUND) rc = ERROR_SUCCESS;
+  return below != ERROR_SUCCESS ? below : rc;
+}
+
+bool KeyIsWithin(const std::string& outer, const std::string& inner) {
+  if (inner.size() < outer.size() ||
+      _strnicmp(inner.c_str(), outer.c_str(), outer.size()) != 0) {
+    return false;
+  }
+  return inner.size() == outer.size() || inner[outer.size()] == '\\';
 }
 
 }  // namespace vx

@@ -66,6 +66,15 @@ class RegistryAccess {
   std::string currentPath_;
 };
 
+// Deletes one key with its subkeys and values, in the product's registry
+// view. A key that does not exist is not an error; an empty path (which would
+// name the root itself) deletes nothing. ERROR_SUCCESS or the Win32 error.
+LONG DeleteRegistryTree(HKEY root, const std::string& path);
+
+// True when the key `inner` is `outer` or lies below it (names compared
+// without case).
+bool KeyIsWithin(const std::string& outer, const std::string& inner);
+
 // Opens a subkey directly (no access object), with the product's view.
 LONG OpenRegistryKey(HKEY root, const std::string& path, REGSAM access, RegKey& key);
 LONG CreateRegistryKey(HKEY root, const std::string& path, REGSAM access, RegKey& key);

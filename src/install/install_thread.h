@@ -282,10 +282,5 @@ class TVXInstallThread {
 void RemoveInstalledFiles(const std::string& installFolder,
                           const std::vector<std::string>& folders,
                           const std::vector<std::string>& files);
-// Deletes the product's keys under HKEY_CLASSES_ROOT and its uninstall record.
-void RemoveRegistryEntries();
-// Deletes one key with all its subkeys, deepest first; a missing key (or an
-// empty path, which would name the root itself) does nothing.
-void DeleteKeyTree(HKEY root, const std::string& path);
 
 }  // namespace vx

@@ -11,11 +11,17 @@
 #include "common/handles.h"
 #include "common/product.h"
 #include "common/registry.h"
-#include "install/install_thread.h"
 
 namespace vx {
 
 namespace {
+
+// A key the run made goes again; a key that stays is traced.
+void DeleteKeyTreeTraced(HKEY root, const std::string& path) {
+  if (const LONG rc = DeleteRegistryTree(root, path); rc != ERROR_SUCCESS) {
+    LogFailure("rollback: deleting a key the run made", path, static_cast<DWORD>(rc));
+  }
+}
 
 bool SameName(const std::string& a, const std::string& b) { return _stricmp(a.c_str(), b.c_str()) == 0; }
 
@@ -69,7 +75,7 @@ void RestoreExisting(const KeyState& before, const KeyState& now) {
   }
   key.reset();
   for (const auto& subkey : now.subkeys) {
-    if (!FindSubkey(before.subkeys, subkey.path)) DeleteKeyTree(now.root, subkey.path);
+    if (!FindSubkey(before.subkeys, subkey.path)) DeleteKeyTreeTraced(now.root, subkey.path);
   }
   for (const auto& subkey : before.subkeys) {
     const KeyState* current = FindSubkey(now.subkeys, subkey.path);
@@ -166,7 +172,7 @@ std::vector<KeyState> CaptureKeys(const std::vector<WrittenKey>& written) {
 
 void RestoreKey(const KeyState& before) {
   if (!before.existed) {
-    DeleteKeyTree(before.root, before.path);
+    DeleteKeyTreeTraced(before.root, before.path);
     return;
   }
   if (!before.readable) return;

@@ -195,23 +195,4 @@ LONG TVXInstallThread::WriteUninstallRecord() {
   return ERROR_SUCCESS;
 }
 
-void DeleteKeyTree(HKEY root, const std::string& path) {
-  // An empty path would open the root itself and empty it.
-  if (TrimBlanks(path).empty()) return;
-  std::vector<std::string> names;
-  {
-    RegistryAccess registry(root, KEY_READ);
-    if (registry.OpenKey(path, false) != ERROR_SUCCESS) return;
-    if (registry.GetKeyNames(names) != ERROR_SUCCESS) names.clear();
-  }
-  for (const std::string& name : names) DeleteKeyTree(root, path + "\\" + name);
-  RegDeleteKeyExA(root, path.c_str(), WithProductView(root, 0), 0);
-}
-
-void RemoveRegistryEntries() {
-  for (const FootprintKey& key : FootprintKeys()) {
-    if (key.removal == KeyRemoval::Entry) DeleteKeyTree(key.root, key.path);
-  }
-}
-
 }  // namespace vx

@@ -82,5 +82,32 @@ TEST_F(RegistryHelpers, RedirectionKeepsTheRealHiveUntouched) {
   EXPECT_EQ(rc, ERROR_SUCCESS);
 }
 
+TEST_F(RegistryHelpers, DeleteRegistryTreeRemovesNestedKeysAndIgnoresMissingOnes) {
+  auto exists = [](HKEY root, const std::string& path) {
+    return RegistryAccess(root).KeyExists(path);
+  };
+  for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE}) {
+    RegKey key;
+    ASSERT_EQ(CreateRegistryKey(root, "Tree\\A\\B\\C", KEY_ALL_ACCESS, key), ERROR_SUCCESS);
+    ASSERT_EQ(CreateRegistryKey(root, "Tree\\A\\D", KEY_ALL_ACCESS, key), ERROR_SUCCESS);
+    ASSERT_EQ(CreateRegistryKey(root, "Keep", KEY_ALL_ACCESS, key), ERROR_SUCCESS);
+    key.reset();
+    EXPECT_EQ(DeleteRegistryTree(root, "Tree\\A"), ERROR_SUCCESS);
+    EXPECT_FALSE(exists(root, "Tree\\A"));
+    EXPECT_TRUE(exists(root, "Tree"));
+    EXPECT_EQ(DeleteRegistryTree(root, "Tree\\Missing"), ERROR_SUCCESS);
+    EXPECT_EQ(DeleteRegistryTree(root, " "), ERROR_SUCCESS);  // not the root itself
+    EXPECT_TRUE(exists(root, "Tree"));
+    EXPECT_TRUE(exists(root, "Keep"));
+  }
+}
+
+TEST(KeyIsWithin, TheKeyItselfAndWhatLiesBelowItWithoutCase) {
+  EXPECT_TRUE(KeyIsWithin("Software\\Kestrova", "software\\KESTROVA"));
+  EXPECT_TRUE(KeyIsWithin("Software\\Kestrova", "Software\\Kestrova\\VantorexLite"));
+  EXPECT_FALSE(KeyIsWithin("Software\\Kestrova", "Software\\KestrovaOther"));
+  EXPECT_FALSE(KeyIsWithin("Software\\Kestrova", "Software"));
+}
+
 }  // namespace
 }  // namespace vx

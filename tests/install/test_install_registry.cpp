@@ -298,7 +298,7 @@ TEST_F(InstallRegistryTest, RefusedKeyEndsTheRunWithItsCodeAndTheRollbackRestore
     const std::vector<std::string> left = MachineSnapshot({scratch_.path()}).Differences(before);
     EXPECT_TRUE(left.empty()) << ::testing::PrintToString(left);
     EXPECT_EQ(Read(HKEY_CLASSES_ROOT, ".vx5", ""), Sz("Vantorex Full Project"));
-    DeleteKeyTree(c.root, c.key);
+    DeleteRegistryTree(c.root, c.key);
 
     // Whoever must find out why later reads the key and the Windows error.
     std::string logText;
@@ -506,48 +506,6 @@ TEST_F(InstallRegistryTest, LogGoesToTheInstallFolderWithoutAWindowsFolder) {
   char section[256] = {};
   EXPECT_EQ(GetPrivateProfileSectionA("Folders", section, sizeof section, log.c_str()), 0u);
   EXPECT_FALSE(FileExists(windows_ + "\\VXinstall.log"));
-}
-
-TEST_F(InstallRegistryTest, DeleteKeyTreeRemovesNestedKeysAndIgnoresMissingOnes) {
-  for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE}) {
-    RegKey key;
-    ASSERT_EQ(CreateRegistryKey(root, "Tree\\A\\B\\C", KEY_ALL_ACCESS, key), ERROR_SUCCESS);
-    ASSERT_EQ(CreateRegistryKey(root, "Tree\\A\\D", KEY_ALL_ACCESS, key), ERROR_SUCCESS);
-    ASSERT_EQ(CreateRegistryKey(root, "Keep", KEY_ALL_ACCESS, key), ERROR_SUCCESS);
-    key.reset();
-    DeleteKeyTree(root, "Tree\\A");
-    EXPECT_FALSE(KeyExists(root, "Tree\\A"));
-    EXPECT_TRUE(KeyExists(root, "Tree"));
-    DeleteKeyTree(root, "Tree\\Missing");
-    DeleteKeyTree(root, "");
-    EXPECT_TRUE(KeyExists(root, "Tree"));
-    EXPECT_TRUE(KeyExists(root, "Keep"));
-  }
-}
-
-TEST_F(InstallRegistryTest, RemoveRegistryEntriesLeavesTheUserChoicesAndSettings) {
-  const char* removed[] = {kClassIdKey, ".vx5\\Shell\\Open\\Command",
-                           "Applications\\vxlite.exe\\shell\\open\\command",
-                           "Applications\\vxlancelite.exe\\shell"};
-  for (const char* key : removed) {
-    RegKey created;
-    ASSERT_EQ(CreateRegistryKey(HKEY_CLASSES_ROOT, key, KEY_ALL_ACCESS, created), ERROR_SUCCESS);
-  }
-  auto worker = MakeWorker(ModeInstall, nullptr);
-  ASSERT_EQ(worker->WriteExplorerFileExts(), ERROR_SUCCESS);
-  ASSERT_EQ(worker->WriteUninstallRecord(), ERROR_SUCCESS);
-  ASSERT_EQ(worker->WriteProductSettings(), kInstallOk);
-
-  RemoveRegistryEntries();
-  for (const char* key : {kClassIdKey, ".vx5", "Applications\\vxlite.exe",
-                          "Applications\\vxlancelite.exe"}) {
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
-  }
-  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "Applications"));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallRoot));
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, std::string(kExplorerFileExtsKey) + "\\.vx5\\UserChoice"));
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeySystem]));
 }
 
 }  // namespace

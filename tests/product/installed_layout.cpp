@@ -121,7 +121,7 @@ AssertionResult SetupKeysGone() {
 }
 
 void RemoveSetupTraces() {
-  for (const FootprintKey* key : SetupTrees()) programs::DeleteRegistryTree(key->root, key->path);
+  for (const FootprintKey* key : SetupTrees()) DeleteRegistryTree(key->root, key->path);
   for (const FootprintKey& key : FootprintKeys()) {
     if (key.removal != KeyRemoval::IfEmpty) continue;
     RegKey maker;
@@ -130,7 +130,7 @@ void RemoveSetupTraces() {
     RegQueryInfoKeyA(maker.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
                      nullptr, nullptr, nullptr, nullptr);
     maker.reset();
-    if (subkeys == 0) programs::DeleteRegistryTree(key.root, key.path);
+    if (subkeys == 0) DeleteRegistryTree(key.root, key.path);
   }
   const std::string windows = WindowsFolder();
   DeleteFileA(InstallLogInWindowsFolder(windows).c_str());

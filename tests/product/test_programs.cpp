@@ -27,7 +27,7 @@ class ProductProgramsTest : public ::testing::Test {
   }
   void TearDown() override {
     if (HWND window = FindWindowA(kProductWindowClassName, nullptr)) CloseAndWait(window);
-    programs::DeleteRegistryTree(HKEY_LOCAL_MACHINE, kSettingsKeys[0]);
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, kSettingsKeys[0]);
   }
 
   std::string Project(const char* name, int lines) {
@@ -111,7 +111,7 @@ TEST_F(ProductProgramsTest, MainProgramShowsTheSettingsAndTheProject) {
 }
 
 TEST_F(ProductProgramsTest, MainProgramWithoutSettingsOrProjectSaysSo) {
-  programs::DeleteRegistryTree(HKEY_LOCAL_MACHINE, kSettingsKeys[1]);
+  DeleteRegistryTree(HKEY_LOCAL_MACHINE, kSettingsKeys[1]);
   StartedProgram started;
   ASSERT_TRUE(StartProgram(folder_ + "\\" + kProductExeName, "", started));
   HWND window = WaitForWindow(kProductWindowClassName, started.id, kRunMs);

@@ -27,7 +27,7 @@ class UninstallTest : public ::testing::Test {
   void TearDown() override {
     // An uninstall's helper still running would delete the next test's program.
     EXPECT_TRUE(WaitForUninstallHelpers(kSelfRemovalMs));
-    programs::DeleteRegistryTree(HKEY_LOCAL_MACHINE, kMakerSibling);
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, kMakerSibling);
   }
 
   // Runs the uninstall program silently and returns its exit code.

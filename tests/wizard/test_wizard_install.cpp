@@ -575,8 +575,8 @@ TEST_F(WizardInstall, JavaNoteOnTheFinishPageNamesTheMissingTools) {
   ASSERT_TRUE(CreateDirectoryA(tool.c_str(), nullptr));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, kJdkRegistryKey);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, kJ2meToolkitKey);
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, kJdkRegistryKey);
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, kJ2meToolkitKey);
     if (c.jdk) {
       ASSERT_TRUE(WriteRegistryString(std::string(kJdkRegistryKey) + "\\1.5.0_22", kJdkHomeValue,
                                       tool));
