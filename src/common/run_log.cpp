@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <exception>
+#include <string_view>
 
 #include "common/files.h"
 #include "common/handles.h"
@@ -130,8 +132,34 @@ void LogLine(const char* format, ...) {
   WriteRaw(line, static_cast<DWORD>(length));
 }
 
-void LogFailure(const char* what, const std::string& target, DWORD error) {
-  LogLine("failed: %s: %s (error %lu)", what, target.c_str(), static_cast<unsigned long>(error));
+namespace {
+
+// "file.cpp:123": the file's name without its folders.
+std::string PlaceText(const std::source_location& place) {
+  std::string_view file = place.file_name();
+  const size_t slash = file.find_last_of("/\\");
+  if (slash != std::string_view::npos) file.remove_prefix(slash + 1);
+  return std::string(file) + ":" + std::to_string(place.line());
+}
+
+}  // namespace
+
+void LogFailure(const char* what, const std::string& target, DWORD error,
+                std::source_location place) {
+  LogLine("failed: %s: %s (error %lu) at %s", what, target.c_str(),
+          static_cast<unsigned long>(error), PlaceText(place).c_str());
+}
+
+void LogCaught(const char* what, const std::string& target, std::source_location place) {
+  std::string reason = "an exception of an unknown kind";
+  try {
+    if (std::exception_ptr caught = std::current_exception()) std::rethrow_exception(caught);
+  } catch (const std::exception& exception) {
+    reason = exception.what();
+  } catch (...) {
+  }
+  LogLine("failed: %s%s%s (%s) at %s", what, target.empty() ? "" : ": ", target.c_str(),
+          reason.c_str(), PlaceText(place).c_str());
 }
 
 }  // namespace vx

@@ -16,6 +16,7 @@
 
 #include <windows.h>
 
+#include <source_location>
 #include <string>
 
 namespace vx {
@@ -35,7 +36,14 @@ std::string RunLogPath();
 // One line, printf-style (Windows-1252 text).
 void LogLine(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
 // A failure the program handles itself: what was tried, on which path or
-// key, and the Windows error code.
-void LogFailure(const char* what, const std::string& target, DWORD error);
+// key, the Windows error code, and the place in the source that saw it
+// (file and line, given by the compiler at the call).
+void LogFailure(const char* what, const std::string& target, DWORD error,
+                std::source_location place = std::source_location::current());
+// A failure caught as a C++ exception, called inside the catch block: what
+// was being done, on what, the exception's own text (its what(), when it is
+// a std::exception) and the place. An exception carries no Windows error.
+void LogCaught(const char* what, const std::string& target = std::string(),
+               std::source_location place = std::source_location::current());
 
 }  // namespace vx

@@ -199,7 +199,7 @@ int32_t TVXInstallThread::WriteInstallLog(const std::string& installFolder) {
     }
     return written ? kInstallOk : kLogFailed;
   } catch (...) {
-    LogLine("install log: an unexpected failure ended it");
+    LogCaught("writing the install log");
     return kLogFailed;
   }
 }

@@ -161,7 +161,7 @@ void TVXInstallThread::ThreadMain() noexcept {
         break;
     }
   } catch (...) {
-    LogLine("worker: an unexpected failure ended the run");
+    LogCaught("worker: the run, which this ends");
     end = RunEnd::Completed;
   }
   if (end == RunEnd::Completed) {
@@ -172,7 +172,7 @@ void TVXInstallThread::ThreadMain() noexcept {
   try {
     RelayCompletion();
   } catch (...) {
-    LogLine("worker: the completion relay failed unexpectedly");
+    LogCaught("worker: relaying the end of the run");
   }
 }
 
@@ -244,7 +244,7 @@ void TVXInstallThread::RunCompletionCallback() {
   try {
     if (callback) callback(*this);
   } catch (...) {
-    LogLine("worker: the completion callback failed unexpectedly");
+    LogCaught("worker: the completion callback");
   }
   if (FindLiveWorker(serial) != this) return;
   {
@@ -305,7 +305,7 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
     try {
       if (FileList) FileList->push_back(InstallFolder + "\\" + kReopenIniName);
     } catch (...) {
-      LogLine("unpack: the settings file could not be listed for removal");
+      LogCaught("unpack: listing the settings file for removal", kReopenIniName);
     }
     LogLine("unpack: %zu items, %zu folders made, code %d%s", Items.size(),
             FolderList ? FolderList->size() : size_t{0}, ResultCode,
@@ -356,14 +356,14 @@ TVXInstallThread::RunEnd TVXInstallThread::RunRollback() {
   try {
     if (FolderList && FileList) RemoveInstalledFiles(InstallFolder, *FolderList, *FileList);
   } catch (...) {
-    LogLine("rollback: removing the files failed unexpectedly");
+    LogCaught("rollback: removing the files", InstallFolder);
   }
   // Only what the install run changed: keys that were there before it keep
   // what they held.
   try {
     if (Prior) RestorePriorState(*Prior);
   } catch (...) {
-    LogLine("rollback: restoring the keys failed unexpectedly");
+    LogCaught("rollback: restoring the keys");
   }
   return RunEnd::Completed;
 }

@@ -184,7 +184,7 @@ void RestorePriorState(const PriorState& prior) {
     try {
       RestoreKey(*key);
     } catch (...) {
-      LogLine("rollback: restoring a key failed unexpectedly: %s", key->path.c_str());
+      LogCaught("rollback: restoring a key", key->path);
     }
   }
   for (const std::string& file : prior.placedFiles) {

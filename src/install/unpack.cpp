@@ -134,7 +134,7 @@ void TVXInstallThread::ParseItemLines(const std::vector<std::string>& lines,
       }
     } catch (...) {
       // A line that cannot be handled is dropped like an invalid one.
-      LogLine("unpack: an item line could not be read and is dropped: %s", line.c_str());
+      LogCaught("unpack: reading an item line, which is dropped", line);
     }
   }
 }

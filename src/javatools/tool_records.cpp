@@ -4,6 +4,7 @@
 #include "common/files.h"
 #include "common/handles.h"
 #include "common/product.h"
+#include "common/run_log.h"
 #include "common/text.h"
 #include "javatools/device_entry.h"
 #include "javatools/javatools.h"
@@ -57,6 +58,7 @@ bool TSunJDK::Validate() {
     if (!ToolFileExists(Home, kJdkCompilerFile)) Status = kJdkNoCompiler;
     return Status == kJavaToolUsable;
   } catch (...) {
+    LogCaught("Java tools: checking a JDK", Home);
     Status = kJavaToolUnexpected;
     return false;
   }
@@ -68,6 +70,7 @@ TMobileWTK::TMobileWTK(std::string_view version, std::string_view root)
   try {
     Devices.emplace();
   } catch (...) {
+    LogCaught("Java tools: making the device list of a toolkit", Root);
     return;
   }
   RefreshDevices();
@@ -84,6 +87,7 @@ bool TMobileWTK::Validate() {
     if (!ToolFileExists(Root, kWtkMidpLibraryFile)) Status = kWtkNoMidpLibrary;
     return Status == kJavaToolUsable;
   } catch (...) {
+    LogCaught("Java tools: checking a toolkit", Root);
     Status = kJavaToolUnexpected;
     return false;
   }
@@ -112,6 +116,7 @@ void TMobileWTK::ListDevices(const std::string& folder, std::vector<std::string>
     } while (FindNextFileA(search.get(), &entry));
   } catch (...) {
     // A failure while listing keeps the names found so far; the record stands.
+    LogCaught("Java tools: listing the devices of a toolkit", folder);
   }
 }
 

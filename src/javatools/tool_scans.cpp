@@ -68,6 +68,7 @@ int32_t ScanRegisteredTools(const char* baseKey, const char* folderValue,
     }
     return kScanComplete;
   } catch (...) {
+    LogCaught("Java tools: scanning the registry", baseKey);
     return kScanInterrupted;
   }
 }
@@ -89,6 +90,7 @@ void KeepQualifying(const char* kind, std::vector<std::unique_ptr<Record>>& foun
     }
   } catch (...) {
     // Out of memory while keeping: the records kept so far stand.
+    LogCaught("Java tools: keeping the qualifying records", kind);
   }
   while (!found.empty()) found.pop_back();
 }

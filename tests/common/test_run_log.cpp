@@ -2,6 +2,7 @@
 // once, and a log that cannot be made.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -93,6 +94,43 @@ TEST(RunLog, ItsFolderCannotBeRenamedWhileTheLogIsOpen) {
   EXPECT_FALSE(MoveFileA(folder.c_str(), (scratch / "moved").c_str()));
   StopRunLog();
   EXPECT_TRUE(MoveFileA(folder.c_str(), (scratch / "moved").c_str()));
+}
+
+// Whoever reads the log later learns where a failure was seen, and what an
+// exception said, not a Windows error number that belongs to something else.
+TEST(RunLog, FailuresCarryTheirPlaceAndCaughtExceptionsTheirText) {
+  test::ScratchFolder scratch;
+  test::TempFolderOverride temp(scratch.path());
+  StartRunLog("VantorexLite Setup");
+  const std::string path = RunLogPath();
+  ASSERT_FALSE(path.empty());
+  const int failureLine = __LINE__ + 1;
+  LogFailure("opening a key", "Software\\X", ERROR_ACCESS_DENIED);
+  const int caughtLine = __LINE__ + 4;
+  try {
+    throw std::length_error("too long a list");
+  } catch (...) {
+    LogCaught("keeping the records", "JDK");
+  }
+  try {
+    throw 42;
+  } catch (...) {
+    LogCaught("listing the devices");
+  }
+  StopRunLog();
+  const std::vector<std::string> lines = LinesOf(path);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_NE(lines[0].find("failed: opening a key: Software\\X (error 5) at test_run_log.cpp:" +
+                          std::to_string(failureLine)),
+            std::string::npos)
+      << lines[0];
+  EXPECT_NE(lines[1].find("failed: keeping the records: JDK (too long a list) at "
+                          "test_run_log.cpp:" + std::to_string(caughtLine)),
+            std::string::npos)
+      << lines[1];
+  EXPECT_NE(lines[2].find("failed: listing the devices (an exception of an unknown kind) at "),
+            std::string::npos)
+      << lines[2];
 }
 
 TEST(RunLog, AFolderOfThatNameMadeAheadIsNeverWrittenInto) {
