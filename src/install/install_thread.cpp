@@ -1,6 +1,7 @@
 // The worker's lifecycle: thread, pause gate, halt, completion relay, and the
 // step sequences of the install and rollback runs.
 #include "install/install_thread.h"
+#include "install/rollback.h"
 
 #include <algorithm>
 

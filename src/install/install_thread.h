@@ -275,12 +275,4 @@ class TVXInstallThread {
   std::atomic<bool> halted_{false};
 };
 
-// Rollback operations; every failure is ignored.
-// Deletes the listed files (first to last), then removes the listed folders
-// that are empty (last to first): only inside the install folder, by handle,
-// and never through a link (each one skipped is traced).
-void RemoveInstalledFiles(const std::string& installFolder,
-                          const std::vector<std::string>& folders,
-                          const std::vector<std::string>& files);
-
 }  // namespace vx
