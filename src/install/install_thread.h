@@ -10,8 +10,8 @@
 //
 //   auto* worker = new TVXInstallThread(true, ModeInstall, hwnd, &folders, &files);
 //   worker->InstallFolder = installDir;            // without trailing backslash
-//   worker->SetJdkRecord(firstJdk);                // either may be null
-//   worker->SetWtkRecord(firstWtk);
+//   worker->SetJdkRecord(PickedTool{home, version});  // either may be empty
+//   worker->SetWtkRecord(PickedTool{root, version});
 //   worker->OnTerminate = [this](TVXInstallThread& w) { InstallTerminated(w); };
 //   worker->Start();
 //
@@ -43,6 +43,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,8 +56,12 @@
 
 namespace vx {
 
-class TSunJDK;
-class TMobileWTK;
+// What the install writes of a Java tool the wizard picked: a copy, so the
+// worker holds nothing of the window's records.
+struct PickedTool {
+  std::string folder;   // the JDK's home, the toolkit's root
+  std::string version;
+};
 
 // ResultCode values set by the install run and its two package steps.
 inline constexpr int32_t kInstallOk = 0;
@@ -135,8 +140,9 @@ class TVXInstallThread {
   TVXInstallThread& operator=(const TVXInstallThread&) = delete;
 
   // ---- the window's side
-  void SetJdkRecord(const TSunJDK* record) { JdkRecord = record; }
-  void SetWtkRecord(const TMobileWTK* record) { WtkRecord = record; }
+  // The picked JDK and wireless toolkit; empty: none was picked.
+  void SetJdkRecord(std::optional<PickedTool> jdk) { JdkRecord = std::move(jdk); }
+  void SetWtkRecord(std::optional<PickedTool> toolkit) { WtkRecord = std::move(toolkit); }
   // Begins the run of a worker created suspended; false when there is no
   // thread or it was started already.
   bool Start();
@@ -165,8 +171,8 @@ class TVXInstallThread {
   // The folder page found InstallFolder missing: the run makes it, and stops
   // with kUnpackFolderNotTrusted when it exists by then.
   bool InstallFolderMustBeNew = false;
-  const TSunJDK* JdkRecord = nullptr;        // not owned
-  const TMobileWTK* WtkRecord = nullptr;     // not owned
+  std::optional<PickedTool> JdkRecord;
+  std::optional<PickedTool> WtkRecord;
   std::vector<std::string> ItemLines;
   std::vector<TPackItem> Items;              // complete before the first progress message
   HWND WindowHandle;

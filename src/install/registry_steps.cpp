@@ -11,7 +11,6 @@
 #include "common/system.h"
 #include "common/text.h"
 #include "install/install_thread.h"
-#include "javatools/javatools.h"
 
 namespace vx {
 
@@ -35,12 +34,12 @@ InstallFacts TVXInstallThread::Facts() {
   facts.installDate = DateToYmd(LocalToday());
   facts.packageSize = PackageSize;
   if (JdkRecord) {
-    facts.jdkHome = JdkRecord->Home;
-    facts.jdkVersion = JdkRecord->Version;
+    facts.jdkHome = JdkRecord->folder;
+    facts.jdkVersion = JdkRecord->version;
   }
   if (WtkRecord) {
-    facts.wtkRoot = WtkRecord->Root;
-    facts.wtkVersion = WtkRecord->Version;
+    facts.wtkRoot = WtkRecord->folder;
+    facts.wtkVersion = WtkRecord->version;
   }
   // Decided when the record is written, after the copy attempt, so it names
   // the file where it really is.

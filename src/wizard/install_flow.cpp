@@ -65,8 +65,8 @@ void TfrmInstVXLite::StartInstall() {
   try {
     FWorker->InstallFolder = FInstallDir;
     FWorker->InstallFolderMustBeNew = !installFolderExisted_;
-    FWorker->SetJdkRecord(FFirstJDK);
-    FWorker->SetWtkRecord(FFirstWTK);
+    if (FFirstJDK) FWorker->SetJdkRecord(PickedTool{FFirstJDK->Home, FFirstJDK->Version});
+    if (FFirstWTK) FWorker->SetWtkRecord(PickedTool{FFirstWTK->Root, FFirstWTK->Version});
     FWorker->OnTerminate = [this](TVXInstallThread& worker) { InstallTerminated(worker); };
     if (options_.prepareWorker) options_.prepareWorker(*FWorker);
     if (!FWorker->Start()) LogFailure("starting the install worker", FInstallDir, GetLastError());

@@ -9,7 +9,6 @@
 #include "common/run_log.h"
 #include "common/system.h"
 #include "common/text.h"
-#include "javatools/javatools.h"
 #include "worker_fixtures.h"
 
 namespace vx::test {
@@ -83,11 +82,9 @@ void UnpackUninstaller(TVXInstallThread& worker, const std::string& scratch,
 TEST_F(InstallRegistryTest, CompleteRunWritesEveryValueTheUninstallProgramAndTheLog) {
   const std::string package = BuildTestPackage(SampleItems());
   PackageModuleFile carrier(scratch_.path(), package);
-  TSunJDK jdk("1.6.0_20", "C:\\Java\\jdk1.6.0_20");
-  TMobileWTK wtk("2.5.2_01", "C:\\WTK2.5.2_01");
   auto worker = MakeWorker(ModeInstall, carrier.module());
-  worker->SetJdkRecord(&jdk);
-  worker->SetWtkRecord(&wtk);
+  worker->SetJdkRecord(PickedTool{"C:\\Java\\jdk1.6.0_20", "1.6.0_20"});
+  worker->SetWtkRecord(PickedTool{"C:\\WTK2.5.2_01", "2.5.2_01"});
   ASSERT_TRUE(RunToEnd(*worker));
   ASSERT_EQ(callback_.resultCode, kInstallOk);
   const std::string& f = installDir_;
@@ -197,8 +194,7 @@ TEST_F(InstallRegistryTest, ProductSettingsWriteOnlyTheChosenToolsAndKeepOtherVa
                                               "OpenImg", "OpenImgIdx", "OpenProject"}));
   EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeyHelp]).size(), 2u);
 
-  TMobileWTK wtk("2.5.2", "C:\\WTK252");
-  worker->SetWtkRecord(&wtk);
+  worker->SetWtkRecord(PickedTool{"C:\\WTK252", "2.5.2"});
   EXPECT_EQ(worker->WriteProductSettings(), kInstallOk);
   EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "RootWTK"), Sz("C:\\WTK252"));
   EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "WTKVersion"), Sz("2.5.2"));
