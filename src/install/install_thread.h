@@ -202,12 +202,8 @@ class TVXInstallThread {
   // Appends a record for every valid item line.
   static void ParseItemLines(const std::vector<std::string>& lines,
                              std::vector<TPackItem>& records);
-  // Sets a file's last-write time from a packed DOS local date-time; a date
-  // of 0 or below, or a file that cannot be opened, leaves it as it is.
-  // (The unpack step dates each file the same way through the handle that
-  // wrote it.)
-  static void SetFileDate(const std::string& path, int32_t packedDate);
-  // The same through a file's open handle (only the last-write time).
+  // Sets an open file's last-write time (only that one) from a packed DOS
+  // local date-time: date in the high 16 bits, time in the low 16 bits.
   static void StampLastWriteTime(HANDLE file, int32_t packedDate);
   // Makes or replaces the file with all the bytes, written with one call,
   // then dates it through the same handle (a date of 0 or below leaves the

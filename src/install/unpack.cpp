@@ -110,13 +110,6 @@ void TVXInstallThread::ExtractPackage(std::string& path) {
   // Resource data belongs to the module's image; there is nothing to release.
 }
 
-void TVXInstallThread::SetFileDate(const std::string& path, int32_t packedDate) {
-  if (packedDate <= 0 || !FileExists(path)) return;
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file) StampLastWriteTime(file.get(), packedDate);
-}
-
 void TVXInstallThread::ParseItemLines(const std::vector<std::string>& lines,
                                       std::vector<TPackItem>& records) {
   records.reserve(records.size() + lines.size());
@@ -272,9 +265,8 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
       uninstallProgram_.assign(package.data() + item.Offset, static_cast<size_t>(item.Size));
       uninstallProgramDate_ = item.FileDate;
     }
-    // Written straight from the view of the package; dated through the
-    // handle that wrote it: the same result as SetFileDate on the closed
-    // file, without opening every file a second time.
+    // Written straight from the view of the package and dated through the
+    // handle that wrote it, without opening every file a second time.
     if (WriteWholeFile(item.FileName, package.data() + item.Offset,
                        static_cast<DWORD>(item.Size), item.FileDate)) {
       bytesWritten += item.Size;

@@ -552,7 +552,8 @@ TEST_F(InstallWorkerTest, NothingIsWrittenOrDeletedThroughALinkInTheInstallFolde
   PackageModuleFile carrier(scratch_.path(), BuildTestPackage(SampleItems()));
   auto worker = MakeWorker(ModeInstall, carrier.module());
   ASSERT_TRUE(worker->Start());
-  ASSERT_TRUE(PumpUntil([&] { return worker->IsHalted(); }));
+  // Halted, and its error message is in.
+  ASSERT_TRUE(PumpUntil([&] { return worker->IsHalted() && !Only(WM_INST_ERROR).empty(); }));
   EXPECT_EQ(worker->ResultCode, kUnpackCannotWrite);
   EXPECT_EQ(Only(WM_INST_ERROR), (std::vector<Posted>{Error(kUnpackCannotWrite, 3)}));
 
@@ -754,10 +755,15 @@ TEST(ParseItemLines, KeepsValidRecordsAndThoseWithUnsafePaths) {
   EXPECT_EQ(records[1].Offset, 109);
 }
 
-TEST_F(InstallWorkerTest, SetFileDateSetsOnlyTheLastWriteTime) {
+// How the unpack writes every item: the bytes, then the item's date as the
+// last-write time (only that one), through the handle that wrote them.
+TEST_F(InstallWorkerTest, WholeFileIsWrittenAndDatedThroughItsHandle) {
   const std::string path = scratch_ / "dated.txt";
-  ASSERT_TRUE(WriteFileBytes(path, "x"));
-  TVXInstallThread::SetFileDate(path, 617693891);  // 17 June 1998, 08:22:06
+  // 617693891: 17 June 1998, 08:22:06.
+  ASSERT_TRUE(TVXInstallThread::WriteWholeFile(path, "xyz", 3, 617693891));
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(path, bytes));
+  EXPECT_EQ(bytes, "xyz");
   SYSTEMTIME written = LocalWriteTime(path);
   EXPECT_EQ(written.wYear, 1998);
   EXPECT_EQ(written.wMonth, 6);
@@ -773,12 +779,12 @@ TEST_F(InstallWorkerTest, SetFileDateSetsOnlyTheLastWriteTime) {
   ASSERT_TRUE(FileTimeToSystemTime(&data.ftLastAccessTime, &accessed));
   EXPECT_NE(accessed.wYear, 1998);
 
-  for (int32_t unchanged : {0, -1}) {
-    TVXInstallThread::SetFileDate(path, unchanged);
-    EXPECT_EQ(LocalWriteTime(path).wYear, 1998);
+  // A date of 0 or below leaves the time of writing.
+  for (int32_t undated : {0, -1}) {
+    ASSERT_TRUE(TVXInstallThread::WriteWholeFile(path, "x", 1, undated));
+    EXPECT_NE(LocalWriteTime(path).wYear, 1998);
   }
-  TVXInstallThread::SetFileDate(scratch_ / "missing.txt", 617693891);
-  EXPECT_FALSE(FileExists(scratch_ / "missing.txt"));
+  EXPECT_FALSE(TVXInstallThread::WriteWholeFile(scratch_ / "missing\\dated.txt", "x", 1));
 }
 
 }  // namespace
