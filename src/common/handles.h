@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <oleauto.h>
 
 #include <utility>
 
@@ -83,6 +84,11 @@ struct LocalMemTraits {  // blocks the system allocates with LocalAlloc for the 
   static Handle Invalid() noexcept { return nullptr; }
   static void Close(Handle h) noexcept { LocalFree(h); }
 };
+struct BstrTraits {  // SysAllocString and the strings COM calls return
+  using Handle = BSTR;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { SysFreeString(h); }
+};
 struct CoTaskMemTraits {  // shell item lists and other CoTaskMemAlloc blocks
   using Handle = void*;
   static Handle Invalid() noexcept { return nullptr; }
@@ -98,6 +104,7 @@ using GdiObject = UniqueOwner<GdiObjectTraits>;
 using CoTaskMem = UniqueOwner<CoTaskMemTraits>;
 using MappedView = UniqueOwner<MappedViewTraits>;
 using LocalMem = UniqueOwner<LocalMemTraits>;
+using Bstr = UniqueOwner<BstrTraits>;
 
 // Owner of one COM interface pointer.
 template <class T>
@@ -137,6 +144,33 @@ class ComPtr {
 
  private:
   T* ptr_ = nullptr;
+};
+
+// Owner of one VARIANT: whatever it holds (a string, an interface) is freed
+// with it. Empty (VT_EMPTY) until set.
+class Variant {
+ public:
+  Variant() noexcept { VariantInit(&value_); }
+  ~Variant() { VariantClear(&value_); }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+
+  VARIANT* get() noexcept { return &value_; }
+  // For calls that take a VARIANT by value: the callee only reads it.
+  const VARIANT& value() const noexcept { return value_; }
+  void SetString(Bstr text) noexcept {
+    VariantClear(&value_);
+    value_.vt = VT_BSTR;
+    value_.bstrVal = text.release();
+  }
+  void SetInt(LONG number) noexcept {
+    VariantClear(&value_);
+    value_.vt = VT_I4;
+    value_.lVal = number;
+  }
+
+ private:
+  VARIANT value_;
 };
 
 // COM initialised for the calling thread as long as the object lives.

@@ -92,8 +92,8 @@ void TfrmInstVXLite::StartProductIfAsked() {
   const bool exists = FileExists(product);
   const bool asked = IsChecked(Ctl::cboxStart);
   if (exists && asked) {
-    LogLine("finish: the product is started: \"%s\"", product.c_str());
-    interaction_.OpenWithShell(hwnd_, product);
+    LogLine("finish: the product is to be started: \"%s\"", product.c_str());
+    interaction_.OpenWithShell(product);
   } else {
     LogLine("finish: the product is not started (%s)",
             exists ? "not asked" : "not installed");

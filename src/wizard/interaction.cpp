@@ -1,10 +1,10 @@
 #include "wizard/interaction.h"
 
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include "common/handles.h"
 #include "common/product.h"
+#include "common/user_shell.h"
 
 namespace vx {
 
@@ -33,9 +33,7 @@ class Desktop final : public WizardInteraction {
     return true;
   }
 
-  void OpenWithShell(HWND owner, const std::string& target) override {
-    ShellExecuteA(owner, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-  }
+  void OpenWithShell(const std::string& target) override { OpenWithUserShell(target); }
 };
 
 }  // namespace

@@ -28,14 +28,17 @@ class WizardInteraction {
   // chose one; false when the dialog was cancelled or failed.
   virtual bool BrowseForFolder(HWND owner, const std::string& title, std::string& folder) = 0;
 
-  // Opens a file or an address with its associated program (ShellExecuteA,
-  // "open", no parameters, no directory, SW_SHOWNORMAL). The result is not
-  // examined by any caller.
-  virtual void OpenWithShell(HWND owner, const std::string& target) = 0;
+  // Opens a file or an address with its associated program ("open", no
+  // parameters, no folder, SW_SHOWNORMAL) through the desktop shell of the
+  // user's session, so that it runs with the user's token, not the setup's
+  // administrator rights (OpenWithUserShell). Where the shell cannot take it,
+  // nothing is started and the run log says why. The result is not examined
+  // by any caller.
+  virtual void OpenWithShell(const std::string& target) = 0;
 };
 
 // The real one: MessageBoxA with the application title as caption,
-// SHBrowseForFolderA and ShellExecuteA.
+// SHBrowseForFolderA and OpenWithUserShell.
 WizardInteraction& DesktopInteraction();
 
 }  // namespace vx

@@ -551,7 +551,7 @@ void TfrmInstVXLite::ShowJavaNote() {
 
 void TfrmInstVXLite::LinkClick(Ctl link) {
   const std::string& target = targets_[Index(link)];
-  if (!target.empty()) interaction_.OpenWithShell(nullptr, target);
+  if (!target.empty()) interaction_.OpenWithShell(target);
 }
 
 // ---------------------------------------------------------------- folder page

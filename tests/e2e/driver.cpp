@@ -269,6 +269,11 @@ void FullInstall(const std::string& exe, const Arguments& arguments) {
   QueryFullProcessImageNameA(process.get(), 0, image, &length);
   Require(Lowercase(image) == Lowercase(folder + "\\" + kProductExeName),
           std::string("the product ran from ") + image);
+  // The setup runs with administrator rights; the product it starts must
+  // not: the desktop shell starts it, with the user's own token.
+  Require(!RunsElevated(process.get()), "the product runs elevated");
+  Require(ParentProcessOf(productId) == DesktopShellProcess(),
+          "the product was not started by the desktop shell");
   Note(std::string("the product's window is shown: ") + TextOf(product));
   PostMessageA(product, WM_CLOSE, 0, 0);
   Require(WaitForSingleObject(process.get(), kStepTimeoutMs) == WAIT_OBJECT_0,
@@ -495,6 +500,35 @@ void FinishEscape(const std::string& exe, const Arguments&) {
   Require(!VisibleProductWindow(), "Esc on page 5 started the product");
 }
 
+// "Run ... now!" ticked, but the desktop shell is gone when "Finish" is
+// clicked (its process ended): the setup has no way to start the product
+// without its own administrator rights, so it starts nothing, and its run
+// log names the call that failed.
+void FinishWithoutShell(const std::string& exe, const Arguments&) {
+  const std::string product = DefaultInstallFolder() + "\\" + kProductExeName;
+  SetupRun setup(exe);
+  StartInstall(setup);
+  setup.WaitForText(text::kFinished, kInstallTimeoutMs);
+  const DWORD shellId = DesktopShellProcess();
+  Require(shellId != 0, "no desktop shell to end");
+  {
+    KernelHandle shell(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, shellId));
+    Require(shell && TerminateProcess(shell.get(), 1) &&
+                WaitForSingleObject(shell.get(), kStepTimeoutMs) == WAIT_OBJECT_0,
+            "the desktop shell cannot be ended");
+  }
+  Note("the desktop shell is ended");
+  FinishWith(setup, true);
+  Sleep(1500);  // a product started by mistake has its window by then
+  Require(!VisibleProductWindow(), "the product was started without the desktop shell");
+  const std::string log = SetupRunLog();
+  const std::string refused = ": nothing is started for \"" + product + "\" (HRESULT 0x";
+  const size_t at = Lowercase(log).find(Lowercase(refused));
+  Require(at != std::string::npos, "the run log does not say why the product was not started");
+  const size_t line = log.rfind('\n', at) + 1;
+  Note("the run log says: " + log.substr(line, log.find('\n', at) - line));
+}
+
 // Cancel during the copy (setup slowed per item): "No" lets the copy go on,
 // "Yes" tells that the copied files are cleaned up, the rollback leaves
 // nothing, and page 5 says the install was cancelled; "Finish" does not
@@ -676,6 +710,7 @@ const std::map<std::string, void (*)(const std::string&, const Arguments&)> kSce
     {"cancel_keeps_earlier_edition", CancelKeepsEarlierEdition},
     {"refused_registry", RefusedRegistry},
     {"finish_escape", FinishEscape},
+    {"finish_without_shell", FinishWithoutShell},
     {"install_time", InstallTime},
 };
 

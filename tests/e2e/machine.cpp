@@ -1,6 +1,7 @@
 #include "machine.h"
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -448,6 +449,55 @@ void RegisterJdk(const std::string& version, const std::string& home) {
 HWND VisibleProductWindow() {
   HWND window = FindWindowA(kProductWindowClassName, nullptr);
   return window && IsWindowVisible(window) ? window : nullptr;
+}
+
+bool RunsElevated(HANDLE process) {
+  HANDLE token = nullptr;
+  Require(OpenProcessToken(process, TOKEN_QUERY, &token) != FALSE,
+          "the token of a process cannot be opened");
+  KernelHandle owned(token);
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  Require(GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) != FALSE,
+          "the elevation of a process cannot be read");
+  return elevation.TokenIsElevated != 0;
+}
+
+DWORD ParentProcessOf(DWORD processId) {
+  KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot.get(), &entry); more;
+       more = Process32Next(snapshot.get(), &entry)) {
+    if (entry.th32ProcessID == processId) return entry.th32ParentProcessID;
+  }
+  return 0;
+}
+
+DWORD DesktopShellProcess() {
+  DWORD processId = 0;
+  HWND shell = GetShellWindow();
+  if (shell) GetWindowThreadProcessId(shell, &processId);
+  return processId;
+}
+
+std::string SetupRunLog() {
+  char temp[MAX_PATH] = {};
+  Require(GetTempPathA(MAX_PATH, temp) != 0, "no temporary folder");
+  // "<temp>\<title> <yyyymmdd-hhmmss>\<title> <yyyymmdd-hhmmss>.log"
+  const std::string pattern = std::string(temp) + kSetupLogTitle + " *";
+  std::vector<std::string> folders;
+  WIN32_FIND_DATAA found{};
+  FindHandle find(FindFirstFileA(pattern.c_str(), &found));
+  if (find) {
+    do {
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) folders.push_back(found.cFileName);
+    } while (FindNextFileA(find.get(), &found));
+  }
+  Require(folders.size() == 1, "expected one run log of the setup, found " +
+                                   std::to_string(folders.size()));
+  return ReadBytes(std::string(temp) + folders[0] + "\\" + folders[0] + ".log");
 }
 
 }  // namespace vx::e2e

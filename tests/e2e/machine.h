@@ -77,4 +77,18 @@ void RegisterJdk(const std::string& version, const std::string& home);
 // The installed product's main window when one is shown, else null.
 HWND VisibleProductWindow();
 
+// Whether a process (opened with PROCESS_QUERY_LIMITED_INFORMATION) runs
+// with an elevated token; fails the scenario when its token cannot be read.
+bool RunsElevated(HANDLE process);
+
+// The process that started the given one (0 when it is not found).
+DWORD ParentProcessOf(DWORD processId);
+
+// The process of the desktop shell of this session (0 when there is none).
+DWORD DesktopShellProcess();
+
+// The text of the run log the setup wrote into the temporary folder; fails
+// the scenario unless there is exactly one.
+std::string SetupRunLog();
+
 }  // namespace vx::e2e

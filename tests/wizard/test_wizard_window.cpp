@@ -430,8 +430,7 @@ TEST_F(WizardWindow, LinkLabelsAreUnderlinedShowTheHandAndOpenTheirAddress) {
   SendMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, 0);
   SendMessageA(link, WM_LBUTTONUP, 0, 0);
   ASSERT_EQ(script_.opened.size(), 1u);
-  EXPECT_EQ(script_.opened[0].first, nullptr);
-  EXPECT_EQ(script_.opened[0].second, kMakerWebAddress);
+  EXPECT_EQ(script_.opened[0], kMakerWebAddress);
 }
 
 TEST_F(WizardWindow, LayoutAt96Dpi) {

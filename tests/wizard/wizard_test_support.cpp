@@ -36,8 +36,8 @@ bool ScriptedInteraction::BrowseForFolder(HWND, const std::string& title, std::s
   return true;
 }
 
-void ScriptedInteraction::OpenWithShell(HWND owner, const std::string& target) {
-  opened.emplace_back(owner, target);
+void ScriptedInteraction::OpenWithShell(const std::string& target) {
+  opened.push_back(target);
 }
 
 void Pump(TfrmInstVXLite& window) {

@@ -37,11 +37,11 @@ class ScriptedInteraction final : public WizardInteraction {
   std::deque<std::optional<std::string>> folders;   // for BrowseForFolder; empty = cancelled
   std::vector<Box> boxes;
   std::vector<std::string> browseTitles;
-  std::vector<std::pair<HWND, std::string>> opened;
+  std::vector<std::string> opened;
 
   int ShowBox(HWND owner, const std::string& text, BoxKind kind) override;
   bool BrowseForFolder(HWND owner, const std::string& title, std::string& folder) override;
-  void OpenWithShell(HWND owner, const std::string& target) override;
+  void OpenWithShell(const std::string& target) override;
 };
 
 // Dispatches every queued message of this thread the way the setup's own
