@@ -1,7 +1,7 @@
-// The install run as the wizard window drives it: starting the install and
-// rollback workers, pausing and stopping the install worker for the cancel
-// question, the workers' termination notifications and the messages through
-// which the install worker reports.
+// The install run as the wizard's controller sees it: starting the run and
+// its rollback through the session (install_session.h), what the controller
+// does when a worker has ended, and the messages through which the install
+// worker reports.
 //
 // The window never waits for a worker: everything a worker tells the window
 // arrives as a posted message and is handled in the order posted, also while
@@ -46,72 +46,28 @@ int ProgressBarPosition(uint64_t bytesWritten, int64_t totalSize) {
 
 // ---------------------------------------------------------------- workers
 
-TVXInstallThread* TfrmInstVXLite::NewWorker(int32_t mode) {
-  workers_.push_back(
-      std::make_unique<TVXInstallThread>(true, mode, hwnd_, &FFolderList, &FFileList));
-  workers_.back()->Prior = &priorState_;
-  return workers_.back().get();
-}
-
 void TfrmInstVXLite::StartInstall() {
   SetText(Ctl::gbProgress, text::kExtractingPackage);
-  try {
-    FWorker = NewWorker(ModeInstall);
-  } catch (...) {  // no worker: page 4 stays in state 50
-    LogFailure("creating the install worker", Text(Ctl::edtTarget), GetLastError());
-    return;
-  }
   FInstallDir = NormalizedInstallFolder(Text(Ctl::edtTarget));
-  try {
-    FWorker->InstallFolder = FInstallDir;
-    FWorker->InstallFolderMustBeNew = !installFolderExisted_;
-    if (FFirstJDK) FWorker->SetJdkRecord(PickedTool{FFirstJDK->Home, FFirstJDK->Version});
-    if (FFirstWTK) FWorker->SetWtkRecord(PickedTool{FFirstWTK->Root, FFirstWTK->Version});
-    FWorker->OnTerminate = [this](TVXInstallThread& worker) { InstallTerminated(worker); };
-    if (options_.prepareWorker) options_.prepareWorker(*FWorker);
-    if (!FWorker->Start()) LogFailure("starting the install worker", FInstallDir, GetLastError());
-  } catch (...) {
-    LogFailure("starting the install worker", FInstallDir, GetLastError());
-  }
+  std::optional<PickedTool> jdk, toolkit;
+  if (FFirstJDK) jdk = PickedTool{FFirstJDK->Home, FFirstJDK->Version};
+  if (FFirstWTK) toolkit = PickedTool{FFirstWTK->Root, FFirstWTK->Version};
+  // Without a worker page 4 stays in state 50; the session traced why.
+  session_->StartInstall(FInstallDir, !installFolderExisted_, std::move(jdk), std::move(toolkit),
+                         [this](TVXInstallThread& worker) { InstallTerminated(worker); });
 }
 
 bool TfrmInstVXLite::StartRollback(AfterRollback after) {
   afterRollback_ = after;
-  try {
-    TVXInstallThread* worker = NewWorker(ModeRollback);
-    worker->InstallFolder = FInstallDir;
-    worker->OnTerminate = [this](TVXInstallThread& w) { RollbackTerminated(w); };
-    if (options_.prepareWorker) options_.prepareWorker(*worker);
-    if (worker->Start()) return true;
-  } catch (...) {
-  }
-  LogFailure("starting the rollback", FInstallDir, GetLastError());
-  return false;
+  return session_->StartRollback(
+      [this](TVXInstallThread& worker) { RollbackTerminated(worker); });
 }
 
 bool TfrmInstVXLite::InstallRunOver() const {
-  return installEnded_ || (FWorker && FWorker->IsHalted()) || FState == kStateFailed;
-}
-
-bool TfrmInstVXLite::PauseWorker() {
-  return FWorker && FWorker->IsRunning() && FWorker->Pause();
-}
-
-bool TfrmInstVXLite::ResumeWorker() { return FWorker && FWorker->Resume(); }
-
-bool TfrmInstVXLite::RequestWorkerCancel() {
-  if (!FWorker) return false;
-  // Written while the worker is paused; it sees them at its next cancel check.
-  FWorker->Mode = ModeCancelled;
-  FWorker->CancelRequested = true;
-  if (FWorker->Resume()) return true;
-  LogFailure("resuming the install worker to cancel", FInstallDir, GetLastError());
-  FWorker = nullptr;
-  return false;
+  return session_->InstallEnded() || session_->InstallHalted() || FState == kStateFailed;
 }
 
 void TfrmInstVXLite::InstallTerminated(TVXInstallThread& worker) {
-  installEnded_ = true;
   const int32_t mode = worker.Mode.load();
   const int32_t resultCode = worker.ResultCode;
   // Handled once this notification has returned.
@@ -152,8 +108,9 @@ void TfrmInstVXLite::InstProgress(WPARAM bytesWritten, LPARAM item) {
   }
   // The worker's item list is complete, each name final, before the first
   // progress message is posted.
-  if (FWorker && item >= 0 && static_cast<size_t>(item) < FWorker->Items.size()) {
-    SetText(Ctl::lblFile, FWorker->Items[static_cast<size_t>(item)].FileName);
+  const TVXInstallThread* worker = session_->Install();
+  if (worker && item >= 0 && static_cast<size_t>(item) < worker->Items.size()) {
+    SetText(Ctl::lblFile, worker->Items[static_cast<size_t>(item)].FileName);
   } else {
     SetText(Ctl::lblFile, std::string());
   }
@@ -166,7 +123,9 @@ void TfrmInstVXLite::InstStep(int32_t code) {
   SetText(Ctl::gbProgress, caption);
   SetText(Ctl::lblFile, std::string());
   // Set by the worker before it posts this step.
-  if (code == kStepCreatingFolders && FWorker) FTotalSize = FWorker->PackageSize;
+  if (code == kStepCreatingFolders && session_->Install()) {
+    FTotalSize = session_->Install()->PackageSize;
+  }
 }
 
 void TfrmInstVXLite::InstError(int32_t code) {

@@ -103,16 +103,15 @@ std::unique_ptr<TfrmInstVXLite> TfrmInstVXLite::Create(const WizardOptions& opti
   }
   // The owner of the shell calls made for the window from now on.
   SetApplicationWindow(window->hwnd_);
+  window->session_ = std::make_unique<InstallSession>(window->hwnd_, options.prepareWorker);
   if (!window->CreateControls()) return nullptr;
   window->FormCreate();
   return window;
 }
 
 TfrmInstVXLite::~TfrmInstVXLite() {
-  // The workers first: a running one still fills the lists the window's
-  // destruction empties.
-  FWorker = nullptr;
-  workers_.clear();
+  // The install run first: a running worker still posts to the window.
+  session_.reset();
   if (hwnd_) DestroyWindow(hwnd_);
   if (tick_) ImageList_Destroy(tick_);
   if (iconLarge_) DestroyIcon(iconLarge_);
@@ -133,8 +132,7 @@ void TfrmInstVXLite::FormCreate() {
   FFirstShow = true;
   FJDKList.clear();
   FWTKList.clear();
-  FFolderList.clear();
-  FFileList.clear();
+  if (session_) session_->ForgetJournal();
   FState = kStateReady;
   FTotalSize = 0;
   FInstallDir.clear();
@@ -214,14 +212,12 @@ void TfrmInstVXLite::FormShow() {
 }
 
 void TfrmInstVXLite::FormDestroy() {
-  // The records first, then the lists that held them. Worker objects are
-  // not the window's to destroy.
+  // The records first, then the lists that held them. The install run's
+  // workers and journal go with the session, after the window.
   FFirstJDK = nullptr;
   FFirstWTK = nullptr;
   FJDKList.clear();
   FWTKList.clear();
-  FFolderList.clear();
-  FFileList.clear();
 }
 
 // ---------------------------------------------------------------- messages
@@ -486,12 +482,12 @@ void TfrmInstVXLite::SetChecked(Ctl id, bool checked) {
 void TfrmInstVXLite::btnCancelClick() {
   const int state = FState;  // the branch is chosen now, whatever arrives meanwhile
   if (state == kStateReady || IsStepState(state)) {
-    const bool paused = PauseWorker();
+    const bool paused = session_->Pause();
     const int answer = interaction_.ShowBox(hwnd_, text::kAbortQuestion, BoxKind::Confirmation);
     // The box dispatches messages: when the run ended (or failed) meanwhile,
     // the window already shows its true outcome and the answer is moot.
     if (answer != IDYES || InstallRunOver()) {
-      if (paused) ResumeWorker();
+      if (paused) session_->Resume();
       return;
     }
     if (state == kStateReady) {
@@ -501,11 +497,11 @@ void TfrmInstVXLite::btnCancelClick() {
     }
     interaction_.ShowBox(hwnd_, text::kCancelledInfo, BoxKind::Information);
     if (paused && InstallRunOver()) {
-      ResumeWorker();
+      session_->Resume();
       return;
     }
     if (paused) {
-      RequestWorkerCancel();  // its end leads to the rollback
+      session_->RequestCancel();  // its end leads to the rollback
       return;
     }
     FState = kStateEnded;

@@ -21,6 +21,7 @@
 
 #include "common/handles.h"
 #include "install/install_thread.h"
+#include "wizard/install_session.h"
 #include "javatools/javatools.h"
 #include "wizard/folder_check.h"
 #include "wizard/interaction.h"
@@ -91,7 +92,7 @@ class TfrmInstVXLite {
   HWND Control(Ctl id) const { return controls_[Index(id)]; }
   int State() const { return FState; }
   // The install worker, or null; the window keeps it until it is destroyed.
-  const TVXInstallThread* Worker() const { return FWorker; }
+  const TVXInstallThread* Worker() const { return session_ ? session_->Install() : nullptr; }
   int PageIndex() const { return FPageIndex; }
   bool Installed() const { return FInstalled; }
   const std::string& InstallDir() const { return FInstallDir; }
@@ -200,18 +201,10 @@ class TfrmInstVXLite {
   // the folder is refused.
   bool CheckFolderPage();
 
-  // ---- install
+  // ---- install (the run itself is the session's: install_session.h)
   // Page 4's set-up: the progress caption, FInstallDir, and the start of the
-  // install worker (created suspended in mode 100 on FFolderList and
-  // FFileList, handed FInstallDir and the picked JDK and toolkit).
+  // install run, handed FInstallDir and the picked JDK and toolkit.
   void StartInstall();
-  // The cancel question pauses a running install worker (true when it was
-  // paused here) and resumes it on No or Cancel; a confirmed cancel sets its
-  // mode to 210 and CancelRequested, then resumes it. Without a worker they
-  // do nothing and return false.
-  bool PauseWorker();
-  bool ResumeWorker();
-  bool RequestWorkerCancel();
   // "&Finish" in state 500: starts the installed product when it exists and
   // cboxStart is ticked.
   void StartProductIfAsked();
@@ -221,14 +214,10 @@ class TfrmInstVXLite {
     ShowFailure,    // a failed registry step: page 5 keeps the err.code text
     CloseWindow,    // leaving the error state after an unpack failure
   };
-  // The rollback worker (mode 200, same lists and record of the install run);
-  // false when it could not be started.
+  // The rollback of the install run; false when it could not be started.
   bool StartRollback(AfterRollback after = AfterRollback::ShowCancelled);
   // The install run has ended (its completion arrived) or halted on an error.
   bool InstallRunOver() const;
-  // A worker created paused on the window's lists, kept by the window; null
-  // when it cannot be made.
-  TVXInstallThread* NewWorker(int32_t mode);
   // Termination notifications, on the window's thread after a worker's run.
   void InstallTerminated(TVXInstallThread& worker);
   void RollbackTerminated(TVXInstallThread& worker);
@@ -254,22 +243,15 @@ class TfrmInstVXLite {
   WtkList FWTKList;
   TSunJDK* FFirstJDK = nullptr;    // borrowed from FJDKList
   TMobileWTK* FFirstWTK = nullptr; // borrowed from FWTKList
-  std::vector<std::string> FFolderList;
-  std::vector<std::string> FFileList;
   int FTotalSize = 0;
   std::string FInstallDir;
   // The folder page's check found the install folder there already; a folder
   // it found missing must still be missing when the install makes it.
   bool installFolderExisted_ = false;
-  TVXInstallThread* FWorker = nullptr;  // the install worker, owned by workers_
-  // Every worker the window created. The window never destroys one while it
-  // exists; its destructor releases them (declared after the lists and
-  // records the workers use, so they go first).
-  std::vector<std::unique_ptr<TVXInstallThread>> workers_;
-  // What the install run changed beyond the two lists; the rollback puts it back.
-  PriorState priorState_;
+  // The install run: its workers and journal. Made once the window exists;
+  // released first when the window goes (the workers end their threads).
+  std::unique_ptr<InstallSession> session_;
   AfterRollback afterRollback_ = AfterRollback::ShowCancelled;
-  bool installEnded_ = false;  // the install worker's completion has arrived
   // What the package will write, for the folder checks; read at the first check.
   std::optional<InstallFootprint> footprint_;
 
