@@ -25,7 +25,7 @@ int SetupVXLite(const SetupStart& start) {
     window->Show(start.showCommand);
     window->RunMessageLoop();
   } catch (...) {  // the process still ends with 0
-    LogFailure("running the wizard window", kWizardClassName, GetLastError());
+    LogCaught("running the wizard window", kWizardClassName);
   }
   return 0;
 }

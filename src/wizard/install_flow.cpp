@@ -104,7 +104,7 @@ void TfrmInstVXLite::InstProgress(WPARAM bytesWritten, LPARAM item) {
       UpdateWindow(bar);
     }
   } catch (...) {
-    LogFailure("moving the progress bar", std::to_string(bytesWritten), GetLastError());
+    LogCaught("moving the progress bar", std::to_string(bytesWritten));
   }
   // The worker's item list is complete, each name final, before the first
   // progress message is posted.
@@ -171,7 +171,7 @@ void TfrmInstVXLite::InstDone(int32_t mode, int32_t resultCode) {
       SetText(Ctl::lblFinal, text::kUserCancelled);
     }
   } catch (...) {
-    LogFailure("ending the install run", FInstallDir, GetLastError());
+    LogCaught("ending the install run", FInstallDir);
   }
 }
 

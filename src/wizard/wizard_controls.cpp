@@ -550,7 +550,7 @@ LRESULT CALLBACK TfrmInstVXLite::WindowProc(HWND window, UINT message, WPARAM wP
   try {
     return self->HandleMessage(message, wParam, lParam);
   } catch (...) {  // no failure leaves a handler
-    LogFailure("handling a window message", std::to_string(message), GetLastError());
+    LogCaught("handling a window message", std::to_string(message));
     return 0;
   }
 }
@@ -569,7 +569,7 @@ LRESULT CALLBACK TfrmInstVXLite::PanelProc(HWND panel, UINT message, WPARAM wPar
       LRESULT result = 0;
       if (self->HandlePanelMessage(panel, message, wParam, lParam, result)) return result;
     } catch (...) {
-      LogFailure("handling a panel message", std::to_string(message), GetLastError());
+      LogCaught("handling a panel message", std::to_string(message));
       return 0;
     }
   }

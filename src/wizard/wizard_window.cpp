@@ -191,10 +191,11 @@ void TfrmInstVXLite::LoadEULA() {
         return;
       }
     }
-  } catch (...) {  // the agreement built into the window is shown instead
+    LogFailure("reading the licence text (the built-in agreement is shown)", kEulaResourceName,
+               error);
+  } catch (...) {
+    LogCaught("reading the licence text (the built-in agreement is shown)", kEulaResourceName);
   }
-  LogFailure("reading the licence text (the built-in agreement is shown)", kEulaResourceName,
-             error);
   SetText(Ctl::mmEULA, text::kBuiltInAgreement);
 }
 
@@ -428,7 +429,7 @@ void TfrmInstVXLite::SetupPage(const Page& page) {
     SetEnabled(Ctl::btnCancel, true);
     if (page.onEnter) (this->*page.onEnter)();
   } catch (...) {  // the wizard stays where it was
-    LogFailure("setting up the page", page.name, GetLastError());
+    LogCaught("setting up the page", page.name);
   }
 }
 
@@ -467,7 +468,7 @@ void TfrmInstVXLite::btnNavClick(Ctl sender) {
     if (forward && page.mayLeave && !(this->*page.mayLeave)()) return;
     ShowPage(FPageIndex + (forward ? 1 : -1));
   } catch (...) {
-    LogFailure("moving between pages", kPages[FPageIndex].name, GetLastError());
+    LogCaught("moving between pages", kPages[FPageIndex].name);
   }
 }
 
