@@ -28,12 +28,24 @@ std::vector<std::string> LinesOf(const std::string& path) {
   return lines;
 }
 
-TEST(RunLog, OneFilePerRunInAFolderOfItsOwnWithTimedLinesFromEveryThread) {
-  test::ScratchFolder scratch;
-  test::TempFolderOverride temp(scratch.path());
-  StartRunLog("VantorexLite Setup");
-  const std::string path = RunLogPath();
-  ASSERT_FALSE(path.empty());
+// The setup's run log, started in a scratch temporary folder.
+class RunLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    StartRunLog("VantorexLite Setup");
+    path_ = RunLogPath();
+    ASSERT_FALSE(path_.empty());
+  }
+  void TearDown() override { StopRunLog(); }
+
+  test::ScratchFolder scratch_;
+  test::TempFolderOverride temp_{scratch_.path()};
+  std::string path_;
+};
+
+TEST_F(RunLogTest, OneFilePerRunInAFolderOfItsOwnWithTimedLinesFromEveryThread) {
+  const test::ScratchFolder& scratch = scratch_;
+  const std::string& path = path_;
   // "<temp>\VantorexLite Setup yyyymmdd-hhmmss\VantorexLite Setup yyyymmdd-hhmmss.log"
   const std::string folder = path.substr(0, path.rfind('\\'));
   const std::string name = folder.substr(folder.rfind('\\') + 1);
@@ -84,26 +96,16 @@ TEST(RunLog, OneFilePerRunInAFolderOfItsOwnWithTimedLinesFromEveryThread) {
 
 // Held while the log is open: no other program can rename the folder and put
 // one of its own (or a link) under the name the run reports.
-TEST(RunLog, ItsFolderCannotBeRenamedWhileTheLogIsOpen) {
-  test::ScratchFolder scratch;
-  test::TempFolderOverride temp(scratch.path());
-  StartRunLog("VantorexLite Setup");
-  const std::string path = RunLogPath();
-  ASSERT_FALSE(path.empty());
-  const std::string folder = path.substr(0, path.rfind('\\'));
-  EXPECT_FALSE(MoveFileA(folder.c_str(), (scratch / "moved").c_str()));
+TEST_F(RunLogTest, ItsFolderCannotBeRenamedWhileTheLogIsOpen) {
+  const std::string folder = path_.substr(0, path_.rfind('\\'));
+  EXPECT_FALSE(MoveFileA(folder.c_str(), (scratch_ / "moved").c_str()));
   StopRunLog();
-  EXPECT_TRUE(MoveFileA(folder.c_str(), (scratch / "moved").c_str()));
+  EXPECT_TRUE(MoveFileA(folder.c_str(), (scratch_ / "moved").c_str()));
 }
 
 // Whoever reads the log later learns where a failure was seen, and what an
 // exception said, not a Windows error number that belongs to something else.
-TEST(RunLog, FailuresCarryTheirPlaceAndCaughtExceptionsTheirText) {
-  test::ScratchFolder scratch;
-  test::TempFolderOverride temp(scratch.path());
-  StartRunLog("VantorexLite Setup");
-  const std::string path = RunLogPath();
-  ASSERT_FALSE(path.empty());
+TEST_F(RunLogTest, FailuresCarryTheirPlaceAndCaughtExceptionsTheirText) {
   const int failureLine = __LINE__ + 1;
   LogFailure("opening a key", "Software\\X", ERROR_ACCESS_DENIED);
   const int caughtLine = __LINE__ + 4;
@@ -118,7 +120,7 @@ TEST(RunLog, FailuresCarryTheirPlaceAndCaughtExceptionsTheirText) {
     LogCaught("listing the devices");
   }
   StopRunLog();
-  const std::vector<std::string> lines = LinesOf(path);
+  const std::vector<std::string> lines = LinesOf(path_);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_NE(lines[0].find("failed: opening a key: Software\\X (error 5) at test_run_log.cpp:" +
                           std::to_string(failureLine)),
