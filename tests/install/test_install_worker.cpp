@@ -2,6 +2,7 @@
 // real threads, real files, real posted messages to a hidden window.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <numeric>
 
 #include "common/files.h"
@@ -680,23 +681,32 @@ TEST_F(InstallWorkerTest, CompletionCallbackMayDestroyItsWorker) {
 }
 
 TEST_F(InstallWorkerTest, AWorkerMadeWhereADestroyedOneLivedGetsItsOwnCallback) {
-  // The callback destroys its worker and makes the next one, which the heap
-  // is free to place at the same address.
+  // The callback destroys its worker and makes the next one in the very same
+  // place, as the heap may: the completion relay must tell them apart by
+  // more than their address.
+  alignas(TVXInstallThread) unsigned char place[sizeof(TVXInstallThread)];
+  auto make = [&] {
+    return new (place) TVXInstallThread(true, 150, sink_->hwnd(), &folders_, &files_);
+  };
   TVXInstallThread* next = nullptr;
-  int nextCalls = 0;
-  auto* first = MakeWorker(150, nullptr).release();
+  int firstCalls = 0, nextCalls = 0;
+  TVXInstallThread* first = make();
   first->OnTerminate = [&](TVXInstallThread& done) {
-    delete &done;
-    next = MakeWorker(150, nullptr).release();
+    ++firstCalls;
+    done.~TVXInstallThread();
+    next = make();
     next->OnTerminate = [&](TVXInstallThread&) { ++nextCalls; };
     next->Start();
   };
   ASSERT_TRUE(first->Start());
-  EXPECT_TRUE(PumpUntil([&] { return nextCalls == 1; }, 10000))
-      << (next == first ? "the next worker took the first one's address" : "");
-  PumpFor(100);
+  EXPECT_TRUE(PumpUntil([&] { return nextCalls == 1; }, 10000));
+  ASSERT_EQ(static_cast<void*>(next), static_cast<void*>(first));
+  // Its own thread has ended: no completion of either is still on its way.
+  ASSERT_TRUE(PumpUntilSignalled(next->ThreadHandle()));
+  PumpFor(50);
+  EXPECT_EQ(firstCalls, 1);
   EXPECT_EQ(nextCalls, 1);
-  delete next;
+  next->~TVXInstallThread();
 }
 
 TEST_F(InstallWorkerTest, ItemWithAnUnsafePathEndsTheUnpackWithTheWriteError) {
