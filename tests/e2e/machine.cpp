@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 
+#include "common/files.h"
 #include "common/footprint.h"
 #include "common/registry.h"
 
@@ -224,26 +225,86 @@ void RequireInstalled(const std::string& folder, const std::string& payload) {
           "the uninstaller in the Windows folder is not the payload's");
   Note(std::to_string(expected.size()) + " files match the payload in bytes and dates");
 
-  // Every value of the footprint this check can know.
-  InstallFacts facts;
-  facts.installFolder = folder;
-  facts.setupVersion = kSetupFileVersion;
-  facts.installDate = Today();
-  facts.uninstallProgram = [&] { return UninstallProgramIn(windows); };
-  int checked = 0;
-  for (const FootprintKey& key : FootprintKeys()) {
-    for (const FootprintValue& value : key.values) {
-      const std::optional<ResolvedValue> data = ResolveValue(value, facts);
-      if (!data) continue;
-      if (data->type == REG_DWORD) {
-        Require(ReadInteger(key.root, key.path, value.name.c_str()) ==
-                    static_cast<DWORD>(data->number),
-                key.path + " \"" + value.name + "\" is not " + std::to_string(data->number));
-      } else {
-        RequireString(key.root, key.path, value.name.c_str(), data->text);
-      }
-      ++checked;
+  // The values the install writes, stated here rather than taken from the
+  // setup's own table of them.
+  const std::string f = folder;
+  const std::string uninstallProgram = UninstallProgramIn(windows);
+  const std::string system = "SOFTWARE\\Kestrova\\VantorexLite\\System";
+  const std::string help = "SOFTWARE\\Kestrova\\VantorexLite\\Help";
+  const std::string record =
+      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+      "{5D2E7A41-9B3C-4e68-A1F0-27C4D8B9E615}";
+  const std::string choices =
+      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vx5\\";
+  const std::string address = "https://www.kestrova.com/vantorex/lite";
+  struct Expected {
+    Expected(HKEY root, std::string key, const char* name, std::string text)
+        : root(root), key(std::move(key)), name(name), text(std::move(text)) {}
+    Expected(HKEY root, std::string key, const char* name, std::string text, DWORD number)
+        : Expected(root, std::move(key), name, std::move(text)) {
+      this->number = number;
     }
+    HKEY root;
+    std::string key;
+    const char* name;
+    std::string text;             // REG_SZ
+    std::optional<DWORD> number;  // REG_DWORD instead
+  };
+  const Expected values[] = {
+      {HKEY_LOCAL_MACHINE, help, "HWND", "", 0},
+      {HKEY_LOCAL_MACHINE, help, "ARG", ""},
+      {HKEY_LOCAL_MACHINE, system, "OpenProject", f + "\\Projects"},
+      {HKEY_LOCAL_MACHINE, system, "OpenDoc", ""},
+      {HKEY_LOCAL_MACHINE, system, "OpenImg", ""},
+      {HKEY_LOCAL_MACHINE, system, "OpenDocIdx", "", 0},
+      {HKEY_LOCAL_MACHINE, system, "OpenImgIdx", "", 0},
+      {HKEY_LOCAL_MACHINE, system, "DefColorSchema", ""},
+      {HKEY_LOCAL_MACHINE, system, "DefStringsSchema", ""},
+      {HKEY_LOCAL_MACHINE, system, "DefIconSchema", ""},
+      {HKEY_CLASSES_ROOT, ".vx5", "", "Vantorex Project Desc."},
+      {HKEY_CLASSES_ROOT, ".vx5\\DefaultIcon", "", f + "\\vxlite.exe,0"},
+      {HKEY_CLASSES_ROOT, ".vx5\\Shell\\Open", "", "&Open"},
+      {HKEY_CLASSES_ROOT, ".vx5\\Shell\\Open\\Command", "",
+       "\"" + f + "\\vxlancelite.exe\" \"%1\""},
+      {HKEY_CLASSES_ROOT, "Applications\\vxlite.exe", "", "Vantorex Project Desc."},
+      {HKEY_CLASSES_ROOT, "Applications\\vxlite.exe", "FriendlyAppName",
+       "Vantorex Lite - Mobile Java Producer"},
+      {HKEY_CLASSES_ROOT, "Applications\\vxlite.exe\\DefaultIcon", "", f + "\\vxlite.exe,0"},
+      {HKEY_CLASSES_ROOT, "Applications\\vxlite.exe\\shell", "", "open"},
+      {HKEY_CLASSES_ROOT, "Applications\\vxlite.exe\\shell\\open", "", "&Open Vantorex Lite"},
+      {HKEY_CLASSES_ROOT, "Applications\\vxlite.exe\\shell\\open\\command", "",
+       "\"" + f + "\\vxlite.exe\" \"%1\""},
+      {HKEY_CLASSES_ROOT, "Applications\\vxlite.exe\\SupportedTypes", ".vx5",
+       "Vantorex Project Desc."},
+      {HKEY_CURRENT_USER, choices + "OpenWithList", "a", "vantorex.exe"},
+      {HKEY_CURRENT_USER, choices + "OpenWithList", "b", "vxlite.exe"},
+      {HKEY_CURRENT_USER, choices + "OpenWithList", "MRUList", "ab"},
+      {HKEY_CURRENT_USER, choices + "OpenWithProgids", "Vantorex Project Desc.", "", 0},
+      {HKEY_CURRENT_USER, choices + "UserChoice", "Progid", "Applications\\vxlite.exe"},
+      {HKEY_LOCAL_MACHINE, record, "DisplayName", "Vantorex LITE"},
+      {HKEY_LOCAL_MACHINE, record, "DisplayVersion", "1.2.0.7"},
+      {HKEY_LOCAL_MACHINE, record, "UnInstallString",
+       uninstallProgram.find(' ') == std::string::npos ? uninstallProgram
+                                                       : "\"" + uninstallProgram + "\""},
+      {HKEY_LOCAL_MACHINE, record, "Publisher", "Kestrova srl"},
+      {HKEY_LOCAL_MACHINE, record, "URLInfoAbout", address},
+      {HKEY_LOCAL_MACHINE, record, "HelpLink", address},
+      {HKEY_LOCAL_MACHINE, record, "URLUpdateInfo", address},
+      {HKEY_LOCAL_MACHINE, record, "InstallLocation", FolderPath(f)},
+      {HKEY_LOCAL_MACHINE, record, "InstallDate", Today()},
+      {HKEY_LOCAL_MACHINE, record, "InstallSource", ""},
+      {HKEY_LOCAL_MACHINE, record, "NoModify", "", 1},
+      {HKEY_LOCAL_MACHINE, record, "NoRepair", "", 1},
+  };
+  int checked = 0;
+  for (const auto& value : values) {
+    if (value.number) {
+      Require(ReadInteger(value.root, value.key, value.name) == *value.number,
+              value.key + " \"" + value.name + "\" is not " + std::to_string(*value.number));
+    } else {
+      RequireString(value.root, value.key, value.name, value.text);
+    }
+    ++checked;
   }
   Note(std::to_string(checked) + " registry values present");
 
