@@ -218,15 +218,36 @@ bool CreateHeldFolderPath(const std::string& path, const char* rights,
   return FolderExists(FolderPath(folder));
 }
 
+namespace {
+
+// A reparse point that stands for another name (a junction, a symbolic
+// link, a mount point) is a link; others (a cloud file's placeholder, a
+// deduplicated file) are the file itself. A tag nobody can read counts as a
+// link.
+bool IsLinkTag(DWORD tag) { return tag == 0 || IsReparseTagNameSurrogate(tag); }
+
+// True when what stands at the path (attributes as read) is a link.
+bool IsLinkAt(const std::string& path, DWORD attributes) {
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return false;
+  }
+  WIN32_FIND_DATAA found{};
+  FindHandle search(FindFirstFileA(path.c_str(), &found));
+  return IsLinkTag(search ? found.dwReserved0 : 0);
+}
+
+}  // namespace
+
+bool IsLink(const std::string& path) {
+  return IsLinkAt(path, GetFileAttributesA(path.c_str()));
+}
+
 bool PathCrossesLink(const std::string& path) {
   std::string level = path;
   while (level.size() > 3 && level.back() == '\\') level.pop_back();
   for (;;) {
     if (level.size() <= 3) return false;  // a drive root, or no level at all
-    const DWORD attributes = GetFileAttributesA(FolderPath(level).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      return true;
-    }
+    if (IsLink(level)) return true;
     const size_t slash = level.find_last_of('\\');
     if (slash == std::string::npos || slash < 3) return false;  // the drive root is next
     level.resize(slash);
@@ -310,7 +331,11 @@ DeleteResult DeleteInsideFolder(const std::string& folder, const std::string& pa
   }
   // Made a link since the levels were looked at: not followed either.
   if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    return {DeleteOutcome::Link, ERROR_SUCCESS};
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(item.get(), FileAttributeTagInfo, &tag, sizeof tag) ||
+        IsLinkTag(tag.ReparseTag)) {
+      return {DeleteOutcome::Link, ERROR_SUCCESS};
+    }
   }
   const bool isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   if (isFolder != (kind == DeleteKind::Folder)) {

@@ -80,9 +80,13 @@ HANDLE CreateHeldFolder(const std::string& path, const char* rights);
 bool CreateHeldFolderPath(const std::string& path, const char* rights,
                           std::vector<FileHandle>& holds, std::vector<std::string>* made);
 
-// True when the path, or an existing level above it, is a link (a reparse
-// point: a junction, a symbolic link, a mount point). What lies behind such
-// a level is somewhere else than its path says.
+// True when what stands at the path is a link: a reparse point that stands
+// for another name (a junction, a symbolic link, a mount point). What lies
+// behind it is somewhere else than its path says. A cloud file's placeholder
+// is a reparse point too, but no link.
+bool IsLink(const std::string& path);
+
+// True when the path, or an existing level above it, is a link.
 bool PathCrossesLink(const std::string& path);
 
 // Where an open file or folder really is (links resolved), as a plain

@@ -253,8 +253,7 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     }
 
     // An existing link at the item's name would take the bytes elsewhere.
-    const DWORD existing = GetFileAttributesA(item.FileName.c_str());
-    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    if (IsLink(item.FileName)) {
       ResultCode = kUnpackCannotWrite;
       LogLine("unpack: not written through a link: %s", item.FileName.c_str());
       return end();
