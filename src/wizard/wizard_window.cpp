@@ -570,12 +570,12 @@ bool TfrmInstVXLite::CheckFolderPage() {
   std::string reason;
   if (!footprint_) {
     // Read once, from the package in memory: its item list only.
-    HRSRC info = FindResourceA(resources_, kPackageResourceName, MAKEINTRESOURCEA(10));  // RT_RCDATA
-    HGLOBAL loaded = info ? LoadResource(resources_, info) : nullptr;
-    const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
-    if (!bytes) LogFailure("reading the package's item list", kPackageResourceName, GetLastError());
-    footprint_ = bytes ? FootprintOfPackage(std::string_view(bytes, SizeofResource(resources_, info)))
-                       : InstallFootprint{};
+    const ResourceBytes package = FindResourceBytes(resources_, kPackageResourceName, RT_RCDATA);
+    if (!package.data) {
+      LogFailure("reading the package's item list", kPackageResourceName, GetLastError());
+    }
+    footprint_ = package.data ? FootprintOfPackage(std::string_view(package.data, package.size))
+                              : InstallFootprint{};
   }
   FolderCheckFacts facts;
   const bool passed = CheckInstallFolder(field, reason, *footprint_, &facts);
