@@ -133,11 +133,12 @@ void TVXInstallThread::ParseItemLines(const std::vector<std::string>& lines,
 }
 
 UnpackOutcome TVXInstallThread::EndUnpack(bool abandoned, int32_t itemIndex) {
+  // Read before anything else is called: it belongs to the failing call.
+  const DWORD error = GetLastError();
   // The run's folders are filled: a rollback must be able to remove them.
   folderHolds_.clear();
   if (abandoned) return UnpackOutcome::Abandoned;
   if (ResultCode != kInstallOk) {
-    const DWORD error = GetLastError();
     const std::string item = static_cast<size_t>(itemIndex) < Items.size()
                                  ? Items[itemIndex].Folder + " " + Items[itemIndex].FileName
                                  : std::string();
