@@ -195,17 +195,15 @@ struct RunResult {
 
 RunResult RunInstall(HWND window, const std::string& folder, const std::string& windows) {
   RunResult result;
-  std::vector<std::string> folderList, fileList;
   g_windowsFolder = windows;
   g_steps = {};
   int32_t code = -1;
   {
-    TVXInstallThread worker(true, vx::ModeInstall, window, &folderList, &fileList);
-    worker.InstallFolder = folder;
+    // As the wizard gives it: a journal, in which the keys are read before the first write.
+    vx::InstallJournal journal;
+    TVXInstallThread worker(true, vx::ModeInstall, window, &journal, vx::InstallRequest(folder));
     worker.WindowsFolder = windows;
     worker.QueryWindowsFolder = &BenchWindowsFolder;
-    vx::PriorState prior;  // as the wizard gives it: the keys are read before the first write
-    worker.Prior = &prior;
     worker.OnTerminate = [&code](TVXInstallThread& w) { code = w.ResultCode; };
     std::vector<LARGE_INTEGER> reached(std::size(kRegistryCheckPoints));
     LARGE_INTEGER itemStart{};

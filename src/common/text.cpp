@@ -49,6 +49,12 @@ std::string TrimBlanks(std::string_view text) {
   return std::string(text.substr(first, last - first));
 }
 
+std::string NormalizedInstallFolder(std::string_view text) {
+  std::string folder = MergeBackslashes(TrimBlanks(text));
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  return folder;
+}
+
 namespace {
 
 bool IsLeapYear(int year) {

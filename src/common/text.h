@@ -27,6 +27,11 @@ std::string MergeBackslashes(std::string_view text);
 // Blanks and control characters (bytes up to 0x20) removed at both ends.
 std::string TrimBlanks(std::string_view text);
 
+// The install folder as the setup uses it everywhere, from the folder check
+// to the shortcuts: the text trimmed, every run of backslashes made one, and
+// one trailing backslash removed. Normalizing twice changes nothing.
+std::string NormalizedInstallFolder(std::string_view text);
+
 // A calendar date as the date helpers see it.
 struct CalendarDate {
   int year = 0;

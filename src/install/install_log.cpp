@@ -190,8 +190,9 @@ int32_t TVXInstallThread::WriteInstallLog(const std::string& installFolder) {
                                 ? InstallLogInWindowsFolder(windows)
                                 : InstallLogInInstallFolder(installFolder);
     static const std::vector<std::string> kNone;
-    const bool written = WriteLogEntries(log, InstallLogEntries(FolderList ? *FolderList : kNone,
-                                                                FileList ? *FileList : kNone));
+    const bool written =
+        WriteLogEntries(log, InstallLogEntries(Journal ? Journal->Folders() : kNone,
+                                               Journal ? Journal->Files() : kNone));
     if (written) {
       LogLine("install log written: %s", log.c_str());
     } else {

@@ -8,6 +8,7 @@
 #include "common/files.h"
 #include "common/product.h"
 #include "common/run_log.h"
+#include "common/text.h"
 
 namespace vx {
 
@@ -71,14 +72,22 @@ bool IsRegistryStepFailure(int32_t resultCode) {
          resultCode == kUninstallRecordFailed;
 }
 
+namespace {
+
+InstallRequest Normalized(InstallRequest request) {
+  request.installFolder = NormalizedInstallFolder(request.installFolder);
+  return request;
+}
+
+}  // namespace
+
 TVXInstallThread::TVXInstallThread(bool CreateSuspended, int32_t Mode, HWND WindowHandle,
-                                   std::vector<std::string>* FolderList,
-                                   std::vector<std::string>* FileList)
+                                   InstallJournal* Journal, InstallRequest Request)
     : Mode(Mode),
+      Request(Normalized(std::move(Request))),
       WindowHandle(WindowHandle),
       WindowsFolder(vx::WindowsFolder()),
-      FolderList(FolderList),
-      FileList(FileList) {
+      Journal(Journal) {
   serial_ = AddLiveWorker(this);
   // Last: with CreateSuspended false the thread may run at once.
   started_ = !CreateSuspended;
@@ -129,6 +138,11 @@ bool TVXInstallThread::Resume() {
   }
   if (resumed) WakeAllConditionVariable(&changed_);
   return resumed;
+}
+
+void TVXInstallThread::RequestCancel() {
+  Mode = ModeCancelled;
+  CancelRequested = true;
 }
 
 bool TVXInstallThread::IsRunning() const {
@@ -304,12 +318,12 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
     // The product's own settings file, which the package does not carry:
     // listed so that a removal deletes it too.
     try {
-      if (FileList) FileList->push_back(InstallFolder + "\\" + kReopenIniName);
+      if (Journal) Journal->FileWritten(InstallFolder + "\\" + kReopenIniName);
     } catch (...) {
       LogCaught("unpack: listing the settings file for removal", kReopenIniName);
     }
     LogLine("unpack: %zu items, %zu folders made, code %d%s", Items.size(),
-            FolderList ? FolderList->size() : size_t{0}, ResultCode,
+            Journal ? Journal->Folders().size() : size_t{0}, ResultCode,
             CancelRequested.load() ? ", cancelled" : "");
   }
 
@@ -321,9 +335,8 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
   Post(WM_INST_STEP, static_cast<WPARAM>(PackageSize), kStepUpdatingRegistry);
   if (!PassCheckPoint(CheckPoint::BeforeProductSettings)) return RunEnd::Abandoned;
   // What the keys held before the first write, so a rollback can put it back.
-  if (Prior && !Prior->keysCaptured) {
-    Prior->keys = CaptureKeys(KeysTheInstallWrites());
-    Prior->keysCaptured = true;
+  if (Journal && !Journal->KeysWereCaptured()) {
+    Journal->KeysCaptured(CaptureKeys(KeysTheInstallWrites()));
   }
   if (int32_t settings = WriteProductSettings(); settings != kInstallOk) {
     LogLine("product settings: %d (the run goes on)", settings);
@@ -354,15 +367,16 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
 TVXInstallThread::RunEnd TVXInstallThread::RunRollback() {
   if (!PassCheckPoint(CheckPoint::BeforeRollback)) return RunEnd::Abandoned;
   LogLine("rollback starts");
+  if (!Journal) return RunEnd::Completed;
   try {
-    if (FolderList && FileList) RemoveInstalledFiles(InstallFolder, *FolderList, *FileList);
+    RemoveInstalledFiles(InstallFolder, Journal->Folders(), Journal->Files());
   } catch (...) {
     LogCaught("rollback: removing the files", InstallFolder);
   }
   // Only what the install run changed: keys that were there before it keep
   // what they held.
   try {
-    if (Prior) RestorePriorState(*Prior);
+    RestorePriorState(Journal->Prior());
   } catch (...) {
     LogCaught("rollback: restoring the keys");
   }

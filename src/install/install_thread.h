@@ -3,15 +3,13 @@
 // Mode 100 installs the package resource into InstallFolder: it extracts the
 // package to a temporary file, unpacks every item, then writes the product
 // settings, the file association, the Explorer choices, the uninstall record
-// and the install log. Mode 200 rolls a cancelled install back from the two
-// lists the install run filled. Any other mode does nothing.
+// and the install log. Mode 200 rolls a cancelled install back from the
+// journal the install run filled. Any other mode does nothing.
 //
 // How the wizard window drives it (all calls on the window's thread):
 //
-//   auto* worker = new TVXInstallThread(true, ModeInstall, hwnd, &folders, &files);
-//   worker->InstallFolder = installDir;            // without trailing backslash
-//   worker->SetJdkRecord(PickedTool{home, version});  // either may be empty
-//   worker->SetWtkRecord(PickedTool{root, version});
+//   InstallRequest request{installDir, folderMustBeNew, jdk, toolkit};
+//   auto* worker = new TVXInstallThread(true, ModeInstall, hwnd, &journal, request);
 //   worker->OnTerminate = [this](TVXInstallThread& w) { InstallTerminated(w); };
 //   worker->Start();
 //
@@ -22,10 +20,11 @@
 // run has ended it posts WM_INST_ENDED and waits; DeliverCompletion, called
 // by the window procedure, runs OnTerminate on the window's thread and then
 // releases the worker, which finishes its thread. The callback may read Mode,
-// ResultCode, Items and PackageSize; the lists belong to the window.
+// ResultCode, Items and PackageSize. The journal is the caller's (see
+// install/journal.h); the worker only reports into it.
 //
-// Cancel: Pause(), ask the user, then on a confirmed cancel set Mode to
-// ModeCancelled and CancelRequested to true, and Resume(). Pauses nest. The
+// Cancel: Pause(), ask the user, then on a confirmed cancel RequestCancel()
+// (mode 210 and the cancel request) and Resume(). Pauses nest. The
 // worker pauses only at its own check points (before each step, before each
 // item and after each item), so a paused worker holds no lock the window
 // needs; the item or extraction in hand is finished first, but nothing is
@@ -49,19 +48,13 @@
 
 #include "common/footprint.h"
 #include "common/handles.h"
+#include "install/install_request.h"
+#include "install/journal.h"
 #include "install/messages.h"
-#include "install/prior_state.h"
 #include "install/temp_package.h"
 #include "package/format.h"
 
 namespace vx {
-
-// What the install writes of a Java tool the wizard picked: a copy, so the
-// worker holds nothing of the window's records.
-struct PickedTool {
-  std::string folder;   // the JDK's home, the toolkit's root
-  std::string version;
-};
 
 // ResultCode values set by the install run and its two package steps.
 inline constexpr int32_t kInstallOk = 0;
@@ -129,10 +122,11 @@ class TVXInstallThread {
                                             int32_t item)>;
 
   // Creates the thread, suspended when CreateSuspended is set (the window
-  // always passes true), and reads WindowsFolder. The two lists are the
-  // window's; either may be null (a rollback then only removes the keys).
+  // always passes true), and reads WindowsFolder. The journal is the
+  // caller's and outlives the worker; null: the run records nothing, and a
+  // rollback has nothing to undo. The request's folder is normalized.
   TVXInstallThread(bool CreateSuspended, int32_t Mode, HWND WindowHandle,
-                   std::vector<std::string>* FolderList, std::vector<std::string>* FileList);
+                   InstallJournal* Journal, InstallRequest Request = {});
   // Ends the thread (without a callback), closes (and so removes) the
   // temporary package, frees the items last to first and posts WM_INST_FREED.
   ~TVXInstallThread();
@@ -140,9 +134,6 @@ class TVXInstallThread {
   TVXInstallThread& operator=(const TVXInstallThread&) = delete;
 
   // ---- the window's side
-  // The picked JDK and wireless toolkit; empty: none was picked.
-  void SetJdkRecord(std::optional<PickedTool> jdk) { JdkRecord = std::move(jdk); }
-  void SetWtkRecord(std::optional<PickedTool> toolkit) { WtkRecord = std::move(toolkit); }
   // Begins the run of a worker created suspended; false when there is no
   // thread or it was started already.
   bool Start();
@@ -150,6 +141,9 @@ class TVXInstallThread {
   // or message. Resume is false when there was no pause to undo.
   bool Pause();
   bool Resume();
+  // A confirmed cancel, given while the worker is paused: mode 210 and the
+  // cancel request, which the run sees at its next cancel check.
+  void RequestCancel();
   // Started and its thread has not finished (a halted worker counts).
   bool IsRunning() const;
   // The worker has halted after an unpack failure.
@@ -167,24 +161,18 @@ class TVXInstallThread {
   std::atomic<int32_t> Mode;
   int32_t ResultCode = kInstallOk;
   std::string TempPackageFile;
-  std::string InstallFolder;
-  // The folder page found InstallFolder missing: the run makes it, and stops
-  // with kUnpackFolderNotTrusted when it exists by then.
-  bool InstallFolderMustBeNew = false;
-  std::optional<PickedTool> JdkRecord;
-  std::optional<PickedTool> WtkRecord;
+  // What this run was asked to do; InstallFolder is its folder.
+  const InstallRequest Request;
+  const std::string& InstallFolder = Request.installFolder;
   std::vector<std::string> ItemLines;
   std::vector<TPackItem> Items;              // complete before the first progress message
   HWND WindowHandle;
   int32_t PackageSize = 0;                   // set before step 150 is posted
   std::atomic<bool> CancelRequested{false};
   std::string WindowsFolder;
-  std::vector<std::string>* FolderList;      // the window's
-  std::vector<std::string>* FileList;        // the window's
-  // The window's record of what the install run changed beyond the lists:
-  // filled by the install run, put back by the rollback run. Null: an install
-  // keeps no record, and a rollback restores no key.
-  PriorState* Prior = nullptr;
+  // Where the install run reports what it made and changed, and what the
+  // rollback run undoes; the caller's, may be null.
+  InstallJournal* const Journal;
   CompletionCallback OnTerminate;            // set before Start
 
   // ---- the steps (run on the worker thread; public so each can be tested)

@@ -33,13 +33,13 @@ InstallFacts TVXInstallThread::Facts() {
   facts.setupVersion = OwnFileVersion();
   facts.installDate = DateToYmd(LocalToday());
   facts.packageSize = PackageSize;
-  if (JdkRecord) {
-    facts.jdkHome = JdkRecord->folder;
-    facts.jdkVersion = JdkRecord->version;
+  if (Request.jdk) {
+    facts.jdkHome = Request.jdk->folder;
+    facts.jdkVersion = Request.jdk->version;
   }
-  if (WtkRecord) {
-    facts.wtkRoot = WtkRecord->folder;
-    facts.wtkVersion = WtkRecord->version;
+  if (Request.toolkit) {
+    facts.wtkRoot = Request.toolkit->folder;
+    facts.wtkVersion = Request.toolkit->version;
   }
   // Decided when the record is written, after the copy attempt, so it names
   // the file where it really is.
@@ -178,7 +178,7 @@ std::string TVXInstallThread::UninstallProgramLocation() {
     return inInstallFolder;
   }
   // A rollback removes the copy only when this run put it there.
-  if (placedHere && Prior) Prior->placedFiles.push_back(inWindowsFolder);
+  if (placedHere && Journal) Journal->FilePlaced(inWindowsFolder);
   DeleteFileA(inInstallFolder.c_str());
   return inWindowsFolder;
 }

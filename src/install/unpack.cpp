@@ -68,7 +68,7 @@ std::string UsableTempFolder() {
 // Creates a folder with its missing parents and lists every level it made,
 // highest first (also when a deeper level failed), so that a rollback and the
 // uninstall program remove each of them again.
-bool CreateListedFolder(std::string folder, std::vector<std::string>* list) {
+bool CreateListedFolder(std::string folder, InstallJournal* journal) {
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
   std::vector<std::string> missing;
   for (std::string level = folder; level.size() > 3 && !FolderExists(level);) {
@@ -78,8 +78,8 @@ bool CreateListedFolder(std::string folder, std::vector<std::string>* list) {
     level.resize(slash);
   }
   const bool created = CreateFolderPath(folder).value_or(false);
-  for (auto level = missing.rbegin(); list && level != missing.rend(); ++level) {
-    if (FolderExists(*level)) list->push_back(*level);
+  for (auto level = missing.rbegin(); journal && level != missing.rend(); ++level) {
+    if (FolderExists(*level)) journal->FolderMade(*level);
   }
   return created;
 }
@@ -164,10 +164,10 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
   ResultCode = kUnpackNoPackage;
   if (!heldAlready && !FileExists(packagePath)) return end();
   ResultCode = kUnpackFolderTooShort;
-  if (TrimBlanks(installFolder).size() < 2) return end();
+  if (NormalizedInstallFolder(installFolder).size() < 2) return end();
 
+  // InstallFolder came normalized with the request: no trailing backslash.
   ResultCode = kUnpackFolderNotCreated;
-  if (!InstallFolder.empty() && InstallFolder.back() == '\\') InstallFolder.pop_back();
   // The folder must be the one the folder page accepted: nothing written
   // here may land somewhere else, or in a folder somebody else made.
   if (PathCrossesLink(InstallFolder)) {
@@ -176,7 +176,7 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     return end();
   }
   if (FolderExists(FolderPath(InstallFolder))) {
-    if (InstallFolderMustBeNew) {
+    if (Request.installFolderMustBeNew) {
       ResultCode = kUnpackFolderNotTrusted;
       LogLine("unpack: the install folder appeared after the folder check: %s",
               InstallFolder.c_str());
@@ -189,7 +189,7 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
       if (GetLastError() == ERROR_ALREADY_EXISTS) ResultCode = kUnpackFolderNotTrusted;
       return end();
     }
-    if (FolderList) FolderList->push_back(InstallFolder);
+    if (Journal) Journal->FolderMade(InstallFolder);
   }
   const std::string uninstallProgram = UninstallProgramIn(InstallFolder);
 
@@ -237,7 +237,7 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
       }
       if (!FolderExists(folder)) {
         ResultCode = kUnpackItemFolderNotCreated;
-        if (!CreateListedFolder(folder, FolderList)) return end();
+        if (!CreateListedFolder(folder, Journal)) return end();
         ResultCode = kUnpackCannotRead;
       }
     }
@@ -245,7 +245,7 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     if (folder.back() != '\\') folder += '\\';
     // The window may read this name as soon as the item's progress arrives.
     item.FileName = folder + item.FileName;
-    if (FileList) FileList->push_back(item.FileName);
+    if (Journal) Journal->FileWritten(item.FileName);
 
     // An item's bytes must lie inside the package.
     if (item.Size < 0 || item.Offset < 0 ||

@@ -241,6 +241,7 @@ FolderTrust AskFolderTrust(const std::string& folder) {
 bool CheckInstallFolder(const std::string& text, std::string& reason,
                         const InstallFootprint& footprint, FolderCheckFacts* facts) {
   const std::string folder = TrimBlanks(text);
+  if (facts) facts->folder = NormalizedInstallFolder(folder);
   // Windows is only asked what the decision will look at: in particular no
   // folder is created unless every other check has passed.
   UINT driveType = DRIVE_UNKNOWN;
@@ -265,12 +266,6 @@ bool CheckInstallFolder(const std::string& text, std::string& reason,
   }
   return DecideInstallFolder(folder, driveType, freeSpace, creatable, reason,
                              footprint.longestItemPath, trust);
-}
-
-std::string NormalizedInstallFolder(const std::string& text) {
-  std::string folder = MergeBackslashes(TrimBlanks(text));
-  if (RightChars(folder, 1) == "\\") folder.pop_back();
-  return folder;
 }
 
 std::string FolderErrorText(const std::string& folder, const std::string& reason) {

@@ -91,6 +91,8 @@ bool DecideInstallFolder(const std::string& folder, UINT driveType,
 
 // What the real check found besides its verdict.
 struct FolderCheckFacts {
+  // The folder as the install gets it (NormalizedInstallFolder).
+  std::string folder;
   bool existed = false;  // the folder was there before the check tried to make it
 };
 
@@ -102,10 +104,6 @@ struct FolderCheckFacts {
 // Levels above it that this made stay.
 bool CheckInstallFolder(const std::string& text, std::string& reason,
                         const InstallFootprint& footprint = {}, FolderCheckFacts* facts = nullptr);
-
-// The install folder handed to the install: the field's text trimmed, every
-// run of backslashes made one, and one trailing backslash removed.
-std::string NormalizedInstallFolder(const std::string& text);
 
 // The error box text: the folder, the general complaint and the reason on
 // three lines separated by carriage returns.

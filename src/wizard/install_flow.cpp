@@ -48,12 +48,13 @@ int ProgressBarPosition(uint64_t bytesWritten, int64_t totalSize) {
 
 void TfrmInstVXLite::StartInstall() {
   SetText(Ctl::gbProgress, text::kExtractingPackage);
-  FInstallDir = NormalizedInstallFolder(Text(Ctl::edtTarget));
-  std::optional<PickedTool> jdk, toolkit;
-  if (FFirstJDK) jdk = PickedTool{FFirstJDK->Home, FFirstJDK->Version};
-  if (FFirstWTK) toolkit = PickedTool{FFirstWTK->Root, FFirstWTK->Version};
+  // The folder the folder page accepted, as its check normalized it.
+  FInstallDir = acceptedFolder_.folder;
+  InstallRequest request{FInstallDir, !acceptedFolder_.existed, std::nullopt, std::nullopt};
+  if (FFirstJDK) request.jdk = PickedTool{FFirstJDK->Home, FFirstJDK->Version};
+  if (FFirstWTK) request.toolkit = PickedTool{FFirstWTK->Root, FFirstWTK->Version};
   // Without a worker page 4 stays in state 50; the session traced why.
-  session_->StartInstall(FInstallDir, !installFolderExisted_, std::move(jdk), std::move(toolkit),
+  session_->StartInstall(std::move(request),
                          [this](TVXInstallThread& worker) { InstallTerminated(worker); });
 }
 

@@ -12,38 +12,30 @@ InstallSession::InstallSession(HWND window,
 
 TVXInstallThread* InstallSession::NewWorker(int32_t mode) {
   workers_.push_back(
-      std::make_unique<TVXInstallThread>(true, mode, window_, &FFolderList, &FFileList));
-  TVXInstallThread* worker = workers_.back().get();
-  worker->Prior = &priorState_;
-  worker->InstallFolder = installFolder_;
-  return worker;
+      std::make_unique<TVXInstallThread>(true, mode, window_, &journal_, request_));
+  return workers_.back().get();
 }
 
-bool InstallSession::StartInstall(const std::string& installFolder, bool folderMustBeNew,
-                                  std::optional<PickedTool> jdk,
-                                  std::optional<PickedTool> toolkit, WorkerEnded ended) {
-  installFolder_ = installFolder;
+bool InstallSession::StartInstall(InstallRequest request, WorkerEnded ended) {
+  request_ = std::move(request);
   try {
     FWorker = NewWorker(ModeInstall);
   } catch (...) {
-    LogCaught("creating the install worker", installFolder_);
+    LogCaught("creating the install worker", request_.installFolder);
     return false;
   }
   try {
-    FWorker->InstallFolderMustBeNew = folderMustBeNew;
-    FWorker->SetJdkRecord(std::move(jdk));
-    FWorker->SetWtkRecord(std::move(toolkit));
     FWorker->OnTerminate = [this, ended = std::move(ended)](TVXInstallThread& worker) {
       installEnded_ = true;
       ended(worker);
     };
     if (prepareWorker_) prepareWorker_(*FWorker);
   } catch (...) {
-    LogCaught("setting up the install worker", installFolder_);
+    LogCaught("setting up the install worker", request_.installFolder);
     return false;
   }
   if (FWorker->Start()) return true;
-  LogFailure("starting the install worker", installFolder_, GetLastError());
+  LogFailure("starting the install worker", request_.installFolder, GetLastError());
   return false;
 }
 
@@ -53,9 +45,9 @@ bool InstallSession::StartRollback(WorkerEnded ended) {
     worker->OnTerminate = std::move(ended);
     if (prepareWorker_) prepareWorker_(*worker);
     if (worker->Start()) return true;
-    LogFailure("starting the rollback", installFolder_, GetLastError());
+    LogFailure("starting the rollback", request_.installFolder, GetLastError());
   } catch (...) {
-    LogCaught("starting the rollback", installFolder_);
+    LogCaught("starting the rollback", request_.installFolder);
   }
   return false;
 }
@@ -66,18 +58,12 @@ bool InstallSession::Resume() { return FWorker && FWorker->Resume(); }
 
 bool InstallSession::RequestCancel() {
   if (!FWorker) return false;
-  // Written while the worker is paused; it sees them at its next cancel check.
-  FWorker->Mode = ModeCancelled;
-  FWorker->CancelRequested = true;
+  // Given while the worker is paused; it sees it at its next cancel check.
+  FWorker->RequestCancel();
   if (FWorker->Resume()) return true;
-  LogFailure("resuming the install worker to cancel", installFolder_, GetLastError());
+  LogFailure("resuming the install worker to cancel", request_.installFolder, GetLastError());
   FWorker = nullptr;
   return false;
-}
-
-void InstallSession::ForgetJournal() {
-  FFolderList.clear();
-  FFileList.clear();
 }
 
 }  // namespace vx

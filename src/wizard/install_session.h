@@ -35,11 +35,9 @@ class InstallSession {
   InstallSession(const InstallSession&) = delete;
   InstallSession& operator=(const InstallSession&) = delete;
 
-  // Starts the install run (mode 100) into the folder (normalized, as the
-  // folder page accepted it); false when no worker could be made or started.
-  bool StartInstall(const std::string& installFolder, bool folderMustBeNew,
-                    std::optional<PickedTool> jdk, std::optional<PickedTool> toolkit,
-                    WorkerEnded ended);
+  // Starts the install run (mode 100) the request describes; false when no
+  // worker could be made or started.
+  bool StartInstall(InstallRequest request, WorkerEnded ended);
   // Starts the rollback (mode 200) of what the journal holds; false when it
   // could not be started.
   bool StartRollback(WorkerEnded ended);
@@ -59,22 +57,21 @@ class InstallSession {
   // The install worker, or null.
   const TVXInstallThread* Install() const { return FWorker; }
 
+  // What the install run made and changed so far.
+  const InstallJournal& Journal() const { return journal_; }
   // Forgets the journal (a new wizard, or its end).
-  void ForgetJournal();
+  void ForgetJournal() { journal_.Clear(); }
 
  private:
-  // A worker made paused on the journal, kept by the session; null when it
-  // cannot be made.
+  // A worker made paused on the journal, kept by the session.
   TVXInstallThread* NewWorker(int32_t mode);
 
   HWND window_;
   std::function<void(TVXInstallThread&)> prepareWorker_;
-  std::string installFolder_;
-  // The journal: declared before the workers, which write to it, so that
-  // they go first.
-  std::vector<std::string> FFolderList;
-  std::vector<std::string> FFileList;
-  PriorState priorState_;
+  // The install run's request; the rollback worker gets it too.
+  InstallRequest request_;
+  // Declared before the workers, which write to it, so that they go first.
+  InstallJournal journal_;
   // Every worker the session made; none is destroyed while the session lives.
   std::vector<std::unique_ptr<TVXInstallThread>> workers_;
   TVXInstallThread* FWorker = nullptr;  // the install worker, owned by workers_

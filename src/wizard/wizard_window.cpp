@@ -579,7 +579,7 @@ bool TfrmInstVXLite::CheckFolderPage() {
   }
   FolderCheckFacts facts;
   const bool passed = CheckInstallFolder(field, reason, *footprint_, &facts);
-  installFolderExisted_ = facts.existed;
+  acceptedFolder_ = passed ? std::move(facts) : FolderCheckFacts{};
   LogLine("folder check of \"%s\": %s", TrimBlanks(field).c_str(),
           passed ? "accepted" : reason.c_str());
   if (!passed) {

@@ -202,8 +202,9 @@ class TfrmInstVXLite {
   bool CheckFolderPage();
 
   // ---- install (the run itself is the session's: install_session.h)
-  // Page 4's set-up: the progress caption, FInstallDir, and the start of the
-  // install run, handed FInstallDir and the picked JDK and toolkit.
+  // Page 4's set-up: the progress caption, FInstallDir (the accepted folder),
+  // and the start of the install run, asked for FInstallDir and the picked
+  // JDK and toolkit.
   void StartInstall();
   // "&Finish" in state 500: starts the installed product when it exists and
   // cboxStart is ticked.
@@ -245,9 +246,10 @@ class TfrmInstVXLite {
   TMobileWTK* FFirstWTK = nullptr; // borrowed from FWTKList
   int FTotalSize = 0;
   std::string FInstallDir;
-  // The folder page's check found the install folder there already; a folder
-  // it found missing must still be missing when the install makes it.
-  bool installFolderExisted_ = false;
+  // The folder the folder page's check accepted, normalized, and whether it
+  // was there already (a folder found missing must still be missing when the
+  // install makes it).
+  FolderCheckFacts acceptedFolder_;
   // The install run: its workers and journal. Made once the window exists;
   // released first when the window goes (the workers end their threads).
   std::unique_ptr<InstallSession> session_;

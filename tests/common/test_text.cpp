@@ -57,6 +57,20 @@ TEST(RightChars, Table) {
   EXPECT_EQ(RightChars("", 1), "");
 }
 
+TEST(NormalizedInstallFolder, TrimmedMergedWithoutTrailingBackslashAndStableWhenRepeated) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"  E:\\\\VantorexLite \t", "E:\\VantorexLite"},
+      {"C:\\Program Files\\VantorexLite\\", "C:\\Program Files\\VantorexLite"},
+      {"D:\\A\\\\\\B\\\\", "D:\\A\\B"},
+      {"C:\\", "C:"},
+      {"D:\\Apps", "D:\\Apps"},
+  };
+  for (const auto& [text, folder] : rows) {
+    EXPECT_EQ(NormalizedInstallFolder(text), folder) << text;
+    EXPECT_EQ(NormalizedInstallFolder(folder), folder) << text;
+  }
+}
+
 TEST(MergeBackslashes, Table) {
   EXPECT_EQ(MergeBackslashes("C:\\\\\\Program Files\\\\VantorexLite"),
             "C:\\Program Files\\VantorexLite");

@@ -82,9 +82,10 @@ void UnpackUninstaller(TVXInstallThread& worker, const std::string& scratch,
 TEST_F(InstallRegistryTest, CompleteRunWritesEveryValueTheUninstallProgramAndTheLog) {
   const std::string package = BuildTestPackage(SampleItems());
   PackageModuleFile carrier(scratch_.path(), package);
-  auto worker = MakeWorker(ModeInstall, carrier.module());
-  worker->SetJdkRecord(PickedTool{"C:\\Java\\jdk1.6.0_20", "1.6.0_20"});
-  worker->SetWtkRecord(PickedTool{"C:\\WTK2.5.2_01", "2.5.2_01"});
+  auto worker = MakeWorker(ModeInstall, carrier.module(),
+                           InstallRequest(installDir_, false,
+                                          PickedTool{"C:\\Java\\jdk1.6.0_20", "1.6.0_20"},
+                                          PickedTool{"C:\\WTK2.5.2_01", "2.5.2_01"}));
   ASSERT_TRUE(RunToEnd(*worker));
   ASSERT_EQ(callback_.resultCode, kInstallOk);
   const std::string& f = installDir_;
@@ -166,15 +167,15 @@ TEST_F(InstallRegistryTest, CompleteRunWritesEveryValueTheUninstallProgramAndThe
   // Install log, read back as the uninstall program reads it.
   const std::string log = windows_ + "\\VXinstall.log";
   ASSERT_TRUE(FileExists(log));
-  EXPECT_EQ(Profile(log, "Document", "Folders"), std::to_string(folders_.size() - 1));
-  EXPECT_EQ(Profile(log, "Document", "Files"), std::to_string(files_.size() - 1));
-  for (size_t i = 0; i < folders_.size(); ++i) {
-    EXPECT_EQ(Profile(log, "Folders", "Id_" + std::to_string(i)), folders_[i]);
+  EXPECT_EQ(Profile(log, "Document", "Folders"), std::to_string(journal_.Folders().size() - 1));
+  EXPECT_EQ(Profile(log, "Document", "Files"), std::to_string(journal_.Files().size() - 1));
+  for (size_t i = 0; i < journal_.Folders().size(); ++i) {
+    EXPECT_EQ(Profile(log, "Folders", "Id_" + std::to_string(i)), journal_.Folders()[i]);
   }
-  for (size_t i = 0; i < files_.size(); ++i) {
-    EXPECT_EQ(Profile(log, "Files", "Id_" + std::to_string(i)), files_[i]);
+  for (size_t i = 0; i < journal_.Files().size(); ++i) {
+    EXPECT_EQ(Profile(log, "Files", "Id_" + std::to_string(i)), journal_.Files()[i]);
   }
-  EXPECT_EQ(Profile(log, "Files", "Id_" + std::to_string(files_.size() - 1)),
+  EXPECT_EQ(Profile(log, "Files", "Id_" + std::to_string(journal_.Files().size() - 1)),
             f + "\\reopen.ini");
 }
 
@@ -194,8 +195,10 @@ TEST_F(InstallRegistryTest, ProductSettingsWriteOnlyTheChosenToolsAndKeepOtherVa
                                               "OpenImg", "OpenImgIdx", "OpenProject"}));
   EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, kSettingsKeys[kSettingsKeyHelp]).size(), 2u);
 
-  worker->SetWtkRecord(PickedTool{"C:\\WTK252", "2.5.2"});
-  EXPECT_EQ(worker->WriteProductSettings(), kInstallOk);
+  auto withToolkit = MakeWorker(ModeInstall, nullptr,
+                                InstallRequest(installDir_, false, std::nullopt,
+                                               PickedTool{"C:\\WTK252", "2.5.2"}));
+  EXPECT_EQ(withToolkit->WriteProductSettings(), kInstallOk);
   EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "RootWTK"), Sz("C:\\WTK252"));
   EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "WTKVersion"), Sz("2.5.2"));
   EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, system, "JavaHome").type, static_cast<DWORD>(REG_NONE));
@@ -269,9 +272,7 @@ TEST_F(InstallRegistryTest, RefusedKeyEndsTheRunWithItsCodeAndTheRollbackRestore
     ASSERT_TRUE(CreateWriteProtectedKey(c.root, c.key));
     const MachineSnapshot before({scratch_.path()});
     callback_ = {};
-    prior_ = {};
-    folders_.clear();
-    files_.clear();
+    journal_.Clear();
     auto worker = MakeWorker(ModeInstall, carrier.module());
     ASSERT_TRUE(RunToEnd(*worker));
     EXPECT_EQ(callback_.calls, 1);
@@ -316,7 +317,7 @@ TEST_F(InstallRegistryTest, RollbackOfACancelBeforeTheRegistryStepsTouchesNoKey)
     if (point == CheckPoint::AfterItem && item == 2) w.CancelRequested = true;
   };
   ASSERT_TRUE(RunToEnd(*worker));
-  ASSERT_TRUE(prior_.keys.empty());
+  ASSERT_TRUE(journal_.Prior().keys.empty());
   auto rollback = MakeWorker(ModeRollback, nullptr);
   ASSERT_TRUE(RunToEnd(*rollback));
   const std::vector<std::string> left = MachineSnapshot({scratch_.path()}).Differences(before);
@@ -420,8 +421,7 @@ TEST_F(InstallRegistryTest, UninstallStringIsQuotedWhenItsPathHoldsABlank) {
   const std::string folder = scratch_ / "Vantorex Lite";
   ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
   ASSERT_TRUE(WriteFileBytes(folder + "\\UninstallVXLite.exe", "uninstaller"));
-  auto worker = MakeWorker(ModeInstall, nullptr);
-  worker->InstallFolder = folder;
+  auto worker = MakeWorker(ModeInstall, nullptr, InstallRequest(folder));
   worker->WindowsFolder = scratch_ / "no-windows";  // the program stays in the install folder
   ASSERT_EQ(worker->WriteUninstallRecord(), ERROR_SUCCESS);
   EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kUninstallKey, "UnInstallString"),
@@ -429,8 +429,8 @@ TEST_F(InstallRegistryTest, UninstallStringIsQuotedWhenItsPathHoldsABlank) {
 }
 
 TEST_F(InstallRegistryTest, InstallLocationOfADriveRootKeepsItsBackslash) {
-  auto worker = MakeWorker(ModeInstall, nullptr);
-  worker->InstallFolder = "Y:";  // what "Y:\" becomes once its last backslash is gone
+  // "Y:" is what "Y:\" becomes once its last backslash is gone.
+  auto worker = MakeWorker(ModeInstall, nullptr, InstallRequest("Y:\\"));
   ASSERT_EQ(worker->WriteUninstallRecord(), ERROR_SUCCESS);
   EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), Sz("Y:\\"));
 }
@@ -473,12 +473,15 @@ TEST_F(InstallRegistryTest, CopyOfTheUninstallProgramClearsItsPendingDeletion) {
 TEST_F(InstallRegistryTest, LogOverALongerLogKeepsItsHigherEntries) {
   auto worker = MakeWorker(ModeInstall, nullptr);
   const std::string log = windows_ + "\\VXinstall.log";
-  folders_ = {"C:\\old\\a", "C:\\old\\b", "C:\\old\\c"};
-  files_ = {"C:\\old\\1", "C:\\old\\2", "C:\\old\\3", "C:\\old\\4"};
+  for (const char* folder : {"C:\\old\\a", "C:\\old\\b", "C:\\old\\c"}) journal_.FolderMade(folder);
+  for (const char* file : {"C:\\old\\1", "C:\\old\\2", "C:\\old\\3", "C:\\old\\4"}) {
+    journal_.FileWritten(file);
+  }
   ASSERT_EQ(worker->WriteInstallLog(installDir_), kInstallOk);
 
-  folders_.clear();
-  files_ = {"C:\\new\\1", "C:\\new\\reopen.ini"};
+  journal_.Clear();
+  journal_.FileWritten("C:\\new\\1");
+  journal_.FileWritten("C:\\new\\reopen.ini");
   ASSERT_EQ(worker->WriteInstallLog(installDir_), kInstallOk);
   EXPECT_EQ(Profile(log, "Document", "Folders"), "-1");
   EXPECT_EQ(Profile(log, "Document", "Files"), "1");
@@ -491,7 +494,7 @@ TEST_F(InstallRegistryTest, LogOverALongerLogKeepsItsHigherEntries) {
 TEST_F(InstallRegistryTest, LogGoesToTheInstallFolderWithoutAWindowsFolder) {
   auto worker = MakeWorker(ModeInstall, nullptr);
   worker->QueryWindowsFolder = [] { return std::string("C:\\no-such-windows-folder"); };
-  files_ = {installDir_ + "\\a.txt"};
+  journal_.FileWritten(installDir_ + "\\a.txt");
   EXPECT_EQ(worker->WriteInstallLog(installDir_), kLogFailed) << "install folder missing";
   ASSERT_TRUE(CreateDirectoryA(installDir_.c_str(), nullptr));
   EXPECT_EQ(worker->WriteInstallLog(installDir_), kInstallOk);

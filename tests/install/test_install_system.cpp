@@ -55,9 +55,8 @@ TEST_F(SystemFoldersTest, CompleteRunUsesTheRealWindowsFolder) {
   DeleteFileA(InstallLogInWindowsFolder(windows).c_str());
 
   PackageModuleFile carrier(scratch_.path(), BuildTestPackage(SampleItems()));
-  auto worker = std::make_unique<TVXInstallThread>(true, ModeInstall, sink_->hwnd(), &folders_,
-                                                   &files_);
-  worker->InstallFolder = installDir_;
+  auto worker = std::make_unique<TVXInstallThread>(true, ModeInstall, sink_->hwnd(), &journal_,
+                                                   InstallRequest(installDir_));
   worker->PackageModule = carrier.module();
   int calls = 0;
   worker->OnTerminate = [&calls](TVXInstallThread&) { ++calls; };
@@ -78,7 +77,7 @@ TEST_F(SystemFoldersTest, CompleteRunUsesTheRealWindowsFolder) {
   char files[16] = {};
   GetPrivateProfileStringA("Document", "Files", "", files, sizeof files,
                            InstallLogInWindowsFolder(windows).c_str());
-  EXPECT_EQ(std::string(files), std::to_string(files_.size() - 1));
+  EXPECT_EQ(std::string(files), std::to_string(journal_.Files().size() - 1));
   EXPECT_FALSE(FileExists(InstallLogInInstallFolder(installDir_)));
 }
 

@@ -87,7 +87,7 @@ TEST_F(InstallWorkerTest, CompleteRunPostsEveryStepAndWritesFilesWithTheirDates)
 
   // Folders created, in order, "\Projects\Compiled" (made only as a parent)
   // included, so that a rollback or an uninstall removes it too.
-  EXPECT_EQ(folders_, (std::vector<std::string>{installDir_, installDir_ + "\\Skins",
+  EXPECT_EQ(journal_.Folders(), (std::vector<std::string>{installDir_, installDir_ + "\\Skins",
                                                  installDir_ + "\\Projects",
                                                  installDir_ + "\\Projects\\Compiled",
                                                  installDir_ + "\\Projects\\Compiled\\demo",
@@ -102,7 +102,7 @@ TEST_F(InstallWorkerTest, CompleteRunPostsEveryStepAndWritesFilesWithTheirDates)
     EXPECT_EQ(worker->Items[i].FileName, expectedFiles[i]);
   }
   expectedFiles.push_back(installDir_ + "\\reopen.ini");
-  EXPECT_EQ(files_, expectedFiles);
+  EXPECT_EQ(journal_.Files(), expectedFiles);
 
   for (size_t i = 0; i < items.size(); ++i) {
     // The uninstall program has moved on into the Windows folder.
@@ -137,15 +137,14 @@ TEST_F(InstallWorkerTest, CompleteRunPostsEveryStepAndWritesFilesWithTheirDates)
 TEST_F(InstallWorkerTest, InstallFolderWithTrailingBackslashIsUsedAndRecordedWithoutIt) {
   PackageModuleFile carrier(scratch_.path(), BuildTestPackage(SampleItems()));
   ASSERT_TRUE(CreateDirectoryA(installDir_.c_str(), nullptr));  // exists: not recorded
-  auto worker = MakeWorker(ModeInstall, carrier.module());
-  worker->InstallFolder = installDir_ + "\\";
+  auto worker = MakeWorker(ModeInstall, carrier.module(), InstallRequest(installDir_ + "\\"));
   ASSERT_TRUE(RunToEnd(*worker));
   EXPECT_EQ(callback_.resultCode, kInstallOk);
   EXPECT_EQ(worker->InstallFolder, installDir_);
-  ASSERT_FALSE(folders_.empty());
-  EXPECT_EQ(folders_.front(), installDir_ + "\\Skins");
-  EXPECT_EQ(files_.front(), installDir_ + "\\vxlite.exe");
-  EXPECT_EQ(files_.back(), installDir_ + "\\reopen.ini");
+  ASSERT_FALSE(journal_.Folders().empty());
+  EXPECT_EQ(journal_.Folders().front(), installDir_ + "\\Skins");
+  EXPECT_EQ(journal_.Files().front(), installDir_ + "\\vxlite.exe");
+  EXPECT_EQ(journal_.Files().back(), installDir_ + "\\reopen.ini");
 }
 
 struct EarlyEnd {
@@ -177,8 +176,8 @@ TEST_F(InstallWorkerTest, RunEndsEarlyWithItsCodeAndLeavesNoTemporaryFile) {
       ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
       deepTemp.emplace(deep);
     }
-    auto worker = MakeWorker(ModeInstall, carrier.module());
-    if (c.noInstallFolder) worker->InstallFolder.clear();
+    auto worker = MakeWorker(ModeInstall, carrier.module(),
+                             InstallRequest(c.noInstallFolder ? std::string() : installDir_));
     ASSERT_TRUE(RunToEnd(*worker));
     EXPECT_EQ(sink_->messages, std::vector<Posted>{Step(kStepExtracting)});
     EXPECT_EQ(callback_.calls, 1);
@@ -298,14 +297,13 @@ TEST_F(InstallWorkerTest, EachFailureEndsWithItsCodeAndOneErrorMessage) {
     RemoveTree(installDir_);
     DeleteFileA((installDir_ + ".file").c_str());
     DrainMessages();
-    folders_.clear();
-    files_.clear();
+    journal_.Clear();
     std::string package = temp_ + "\\case.pck";
     ASSERT_TRUE(WriteFileBytes(package, c.package));
     std::string folder = installDir_;
-    auto worker = MakeWorker(ModeInstall, nullptr);
     std::shared_ptr<FileHandle> held = c.prepare(package, folder);
-    worker->InstallFolder = folder;  // the worker passes its own field
+    // The worker passes its own folder.
+    auto worker = MakeWorker(ModeInstall, nullptr, InstallRequest(folder));
 
     EXPECT_EQ(worker->UnpackPackage(package, folder), UnpackOutcome::Failed);
     held.reset();
@@ -317,7 +315,7 @@ TEST_F(InstallWorkerTest, EachFailureEndsWithItsCodeAndOneErrorMessage) {
     EXPECT_EQ(Only(WM_INST_PROGRESS).size(), c.progressMessages);
     // Whatever was written stays recorded for a rollback: the failed item too.
     if (c.code == kUnpackCannotRead || c.code == kUnpackCannotWrite) {
-      EXPECT_EQ(files_.size(), static_cast<size_t>(c.errorItem) + 1);
+      EXPECT_EQ(journal_.Files().size(), static_cast<size_t>(c.errorItem) + 1);
     }
   }
 }
@@ -454,8 +452,8 @@ TEST_F(InstallWorkerTest, CancelDuringExtractionEndsWithTheExtractionCode) {
     EXPECT_EQ(callback_.mode, ModeCancelled);
     EXPECT_EQ(callback_.resultCode, c.code);
     EXPECT_FALSE(FolderExists(installDir_));
-    EXPECT_TRUE(folders_.empty());
-    EXPECT_TRUE(files_.empty());
+    EXPECT_TRUE(journal_.Folders().empty());
+    EXPECT_TRUE(journal_.Files().empty());
     // The package copy goes with the cancel, not later with the worker.
     EXPECT_TRUE(PackageCopies().empty());
     worker.reset();
@@ -482,7 +480,7 @@ TEST_F(InstallWorkerTest, CancelAfterAnItemKeepsItAndPostsNothingMore) {
   EXPECT_EQ(callback_.resultCode, kInstallOk);
   EXPECT_TRUE(FileExists(installDir_ + "\\Skins\\blue.skn"));
   EXPECT_FALSE(FolderExists(installDir_ + "\\Projects"));
-  EXPECT_EQ(files_, (std::vector<std::string>{
+  EXPECT_EQ(journal_.Files(), (std::vector<std::string>{
                         installDir_ + "\\vxlite.exe", installDir_ + "\\vxlancelite.exe",
                         installDir_ + "\\UninstallVXLite.exe", installDir_ + "\\Skins\\blue.skn",
                         installDir_ + "\\reopen.ini"}));
@@ -532,7 +530,7 @@ TEST_F(InstallWorkerTest, RollbackAfterACancelMidCopyRemovesWhatTheRunCreated) {
   EXPECT_EQ(callback_.mode, ModeRollback);
   EXPECT_EQ(sink_->messages.size(), messagesBefore) << "a rollback posts no message";
 
-  for (const std::string& file : files_) EXPECT_FALSE(FileExists(file)) << file;
+  for (const std::string& file : journal_.Files()) EXPECT_FALSE(FileExists(file)) << file;
   EXPECT_FALSE(FolderExists(installDir_ + "\\Skins"));
   EXPECT_FALSE(FolderExists(installDir_ + "\\Projects\\Compiled\\demo"));
   // Created only as a parent, and listed: removed as well.
@@ -560,7 +558,7 @@ TEST_F(InstallWorkerTest, NothingIsWrittenOrDeletedThroughALinkInTheInstallFolde
 
   // A path through the link in the list (as the list of a run that met the
   // link only later would hold): the rollback does not reach it either.
-  files_.push_back(installDir_ + "\\Skins\\blue.skn");
+  journal_.FileWritten(installDir_ + "\\Skins\\blue.skn");
   auto rollback = MakeWorker(ModeRollback, nullptr);
   ASSERT_TRUE(RunToEnd(*rollback));
   std::string bytes;
@@ -590,14 +588,13 @@ TEST_F(InstallWorkerTest, InstallFolderThatIsNotTheOneAcceptedStopsTheRunBeforeA
     } else {
       ASSERT_TRUE(CreateDirectoryA(installDir_.c_str(), nullptr));
     }
-    auto worker = MakeWorker(ModeInstall, nullptr);
-    worker->InstallFolderMustBeNew = c.mustBeNew;
+    auto worker = MakeWorker(ModeInstall, nullptr, InstallRequest(installDir_, c.mustBeNew));
     EXPECT_EQ(worker->UnpackPackage(package, installDir_), UnpackOutcome::Failed);
     EXPECT_EQ(worker->ResultCode, kUnpackFolderNotTrusted);
     PumpFor(50);
     EXPECT_EQ(Only(WM_INST_ERROR), (std::vector<Posted>{Error(kUnpackFolderNotTrusted, 0)}));
-    EXPECT_TRUE(files_.empty());
-    EXPECT_TRUE(folders_.empty());  // nothing for a rollback to remove
+    EXPECT_TRUE(journal_.Files().empty());
+    EXPECT_TRUE(journal_.Folders().empty());  // nothing for a rollback to remove
   }
   EXPECT_FALSE(FileExists(elsewhere / "vxlite.exe"));
 }
@@ -686,7 +683,7 @@ TEST_F(InstallWorkerTest, AWorkerMadeWhereADestroyedOneLivedGetsItsOwnCallback) 
   // more than their address.
   alignas(TVXInstallThread) unsigned char place[sizeof(TVXInstallThread)];
   auto make = [&] {
-    return new (place) TVXInstallThread(true, 150, sink_->hwnd(), &folders_, &files_);
+    return new (place) TVXInstallThread(true, 150, sink_->hwnd(), &journal_);
   };
   TVXInstallThread* next = nullptr;
   int firstCalls = 0, nextCalls = 0;
@@ -721,8 +718,7 @@ TEST_F(InstallWorkerTest, ItemWithAnUnsafePathEndsTheUnpackWithTheWriteError) {
     SCOPED_TRACE(line);
     RemoveTree(installDir_);
     DrainMessages();
-    folders_.clear();
-    files_.clear();
+    journal_.Clear();
     const std::string package = temp_ + "\\case.pck";
     ASSERT_TRUE(WriteFileBytes(package, RawTestPackage("ab", {"\\, a.txt, 99, 1, 0|",
                                                               "\\, b.txt, 100, 1, 0|", line})));
@@ -732,7 +728,7 @@ TEST_F(InstallWorkerTest, ItemWithAnUnsafePathEndsTheUnpackWithTheWriteError) {
     PumpFor(50);
     EXPECT_EQ(Only(WM_INST_ERROR), (std::vector<Posted>{Error(kUnpackCannotWrite, 2)}));
     EXPECT_EQ(Only(WM_INST_PROGRESS).size(), 2u);
-    EXPECT_EQ(files_, (std::vector<std::string>{installDir_ + "\\a.txt", installDir_ + "\\b.txt"}));
+    EXPECT_EQ(journal_.Files(), (std::vector<std::string>{installDir_ + "\\a.txt", installDir_ + "\\b.txt"}));
     EXPECT_FALSE(FolderExists(outside));
     EXPECT_FALSE(FileExists(scratch_ / "outside.txt"));
   }

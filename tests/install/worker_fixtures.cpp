@@ -225,13 +225,13 @@ void WorkerTest::TearDown() {
   RegistryAndFilesTest::TearDown();
 }
 
-std::unique_ptr<TVXInstallThread> WorkerTest::MakeWorker(int32_t mode, HMODULE module) {
-  auto worker = std::make_unique<TVXInstallThread>(true, mode, sink_->hwnd(), &folders_, &files_);
-  worker->InstallFolder = installDir_;
+std::unique_ptr<TVXInstallThread> WorkerTest::MakeWorker(int32_t mode, HMODULE module,
+                                                         std::optional<InstallRequest> request) {
+  auto worker = std::make_unique<TVXInstallThread>(true, mode, sink_->hwnd(), &journal_,
+                                                   request.value_or(InstallRequest(installDir_)));
   worker->PackageModule = module;
   worker->WindowsFolder = windows_;
   worker->QueryWindowsFolder = &TestWindowsFolder;
-  worker->Prior = &prior_;
   worker->OnTerminate = [this](TVXInstallThread& w) {
     ++callback_.calls;
     callback_.threadId = GetCurrentThreadId();

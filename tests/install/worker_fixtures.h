@@ -143,7 +143,9 @@ class WorkerTest : public RegistryAndFilesTest {
 
   // A suspended worker wired to the sink, the lists, the scratch folders and
   // the record of its callback. module: where the package comes from.
-  std::unique_ptr<TVXInstallThread> MakeWorker(int32_t mode, HMODULE module);
+  // request: none gives the install folder installDir_ and no picked tools.
+  std::unique_ptr<TVXInstallThread> MakeWorker(int32_t mode, HMODULE module,
+                                               std::optional<InstallRequest> request = {});
   // Starts the worker and dispatches messages until its thread has ended.
   bool RunToEnd(TVXInstallThread& worker, DWORD timeoutMs = 60000);
   // Dispatches what is still queued and forgets every message so far.
@@ -154,9 +156,7 @@ class WorkerTest : public RegistryAndFilesTest {
   std::string temp_;          // the temporary folder, without trailing backslash
   std::string windows_;       // the worker's Windows folder
   std::string installDir_;    // scratch\VantorexLite (not created)
-  std::vector<std::string> folders_;
-  std::vector<std::string> files_;
-  PriorState prior_;          // what the workers made here record and restore
+  InstallJournal journal_;    // what the workers made here record and undo
   CallbackRecord callback_;
   std::unique_ptr<MessageSink> sink_;
 

@@ -74,12 +74,11 @@ TEST(InstallThenUninstall, TheRealWorkersInstallIsRemovedByTheUninstallProgram) 
 
   // The install, as the wizard runs it.
   MessageSink sink;
-  std::vector<std::string> folders;
-  std::vector<std::string> files;
+  InstallJournal journal;
   int32_t resultCode = -1;
   {
-    TVXInstallThread worker(true, ModeInstall, sink.hwnd(), &folders, &files);
-    worker.InstallFolder = installFolder;
+    TVXInstallThread worker(true, ModeInstall, sink.hwnd(), &journal,
+                            InstallRequest(installFolder));
     worker.PackageModule = carrier.module();
     worker.OnTerminate = [&](TVXInstallThread& ended) { resultCode = ended.ResultCode; };
     ASSERT_TRUE(worker.Start());
@@ -108,9 +107,10 @@ TEST(InstallThenUninstall, TheRealWorkersInstallIsRemovedByTheUninstallProgram) 
   ASSERT_TRUE(WaitForExit(uninstall, kRunMs, exitCode));
   EXPECT_EQ(exitCode, static_cast<DWORD>(kUninstallExitDone));
 
-  for (const std::string& file : files) {
+  for (const std::string& file : journal.Files()) {
     EXPECT_EQ(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES) << file;
   }
+  const std::vector<std::string>& folders = journal.Folders();
   ASSERT_FALSE(folders.empty());
   EXPECT_EQ(folders.front(), installFolder);
   for (size_t index = 1; index < folders.size(); ++index) {

@@ -126,17 +126,6 @@ TEST(FolderCheckParts, ErrorTextPutsFolderComplaintAndReasonOnThreeLines) {
             "\"VantorexLite\" is invalid path.");
 }
 
-TEST(FolderCheckParts, NormalizedFolderIsTrimmedMergedWithoutTrailingBackslash) {
-  const std::pair<const char*, const char*> rows[] = {
-      {"  E:\\\\VantorexLite \t", "E:\\VantorexLite"},
-      {"C:\\Program Files\\VantorexLite\\", "C:\\Program Files\\VantorexLite"},
-      {"D:\\A\\\\\\B\\\\", "D:\\A\\B"},
-      {"C:\\", "C:"},
-      {"D:\\Apps", "D:\\Apps"},
-  };
-  for (const auto& [text, folder] : rows) EXPECT_EQ(NormalizedInstallFolder(text), folder) << text;
-}
-
 // Who may change an existing folder, read from its rights. Wine keeps no
 // rights of its own on folders, so the rules are shown on descriptors made
 // here, the setup's own among them.
