@@ -191,12 +191,15 @@ void TVXInstallThread::ThreadMain() noexcept {
   }
 }
 
+void TVXInstallThread::WaitAtGate() {
+  gateWaits_.fetch_add(1);
+  SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
+}
+
 bool TVXInstallThread::PassCheckPoint(CheckPoint point, int32_t item) {
   if (CheckPointObserver) CheckPointObserver(*this, point, item);
   GateLock guard(lock_);
-  while (pauseCount_ > 0 && !shuttingDown_) {
-    SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
-  }
+  while (pauseCount_ > 0 && !shuttingDown_) WaitAtGate();
   return !shuttingDown_;
 }
 
@@ -204,9 +207,7 @@ bool TVXInstallThread::Post(UINT message, WPARAM wParam, LPARAM lParam) {
   // The post happens under the gate lock, so once Pause() has returned no
   // message leaves a paused worker.
   GateLock guard(lock_);
-  while (pauseCount_ > 0 && !shuttingDown_) {
-    SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
-  }
+  while (pauseCount_ > 0 && !shuttingDown_) WaitAtGate();
   if (shuttingDown_) return false;
   return PostMessageA(WindowHandle, message, wParam, lParam) != FALSE;
 }
@@ -214,15 +215,13 @@ bool TVXInstallThread::Post(UINT message, WPARAM wParam, LPARAM lParam) {
 void TVXInstallThread::Halt() {
   halted_.store(true);
   GateLock guard(lock_);
-  while (!shuttingDown_) SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
+  while (!shuttingDown_) WaitAtGate();
 }
 
 void TVXInstallThread::RelayCompletion() {
   if (!OnTerminate) return;
   GateLock guard(lock_);
-  while (pauseCount_ > 0 && !shuttingDown_) {
-    SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
-  }
+  while (pauseCount_ > 0 && !shuttingDown_) WaitAtGate();
   if (shuttingDown_) return;
   awaitingCallback_ = true;
   // Without a window to carry the relay (none given, or already gone) there

@@ -148,6 +148,10 @@ class TVXInstallThread {
   bool IsRunning() const;
   // The worker has halted after an unpack failure.
   bool IsHalted() const { return halted_.load(); }
+  // How many times the worker's thread has stopped to wait at a pause or at
+  // its halt; a wake that finds it still paused counts again. Once it has
+  // grown, everything the worker posted before is in the window's queue.
+  uint32_t GateWaits() const { return gateWaits_.load(); }
   // The thread, for waiting on its end from another thread or with
   // MsgWaitForMultipleObjects (its end needs the completion relay).
   HANDLE ThreadHandle() const { return thread_.get(); }
@@ -235,6 +239,8 @@ class TVXInstallThread {
   bool Post(UINT message, WPARAM wParam, LPARAM lParam);
   // Waits until the worker is destroyed.
   void Halt();
+  // One wait at the gate, with lock_ held.
+  void WaitAtGate();
   // Hands the end of the run to the window's thread and waits for the callback.
   void RelayCompletion();
   void RunCompletionCallback();
@@ -263,6 +269,7 @@ class TVXInstallThread {
   bool callbackClaimed_ = false;    // guarded by lock_
   bool callbackDone_ = false;       // guarded by lock_
   std::atomic<bool> halted_{false};
+  std::atomic<uint32_t> gateWaits_{0};
 };
 
 }  // namespace vx

@@ -536,6 +536,18 @@ DWORD ParentProcessOf(DWORD processId) {
   return 0;
 }
 
+bool ProductProcessRuns() {
+  KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  Require(snapshot && snapshot.get() != INVALID_HANDLE_VALUE, "the processes cannot be listed");
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot.get(), &entry); more;
+       more = Process32Next(snapshot.get(), &entry)) {
+    if (_stricmp(entry.szExeFile, kProductExeName) == 0) return true;
+  }
+  return false;
+}
+
 DWORD DesktopShellProcess() {
   DWORD processId = 0;
   HWND shell = GetShellWindow();

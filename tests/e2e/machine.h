@@ -87,6 +87,11 @@ DWORD ParentProcessOf(DWORD processId);
 // The process of the desktop shell of this session (0 when there is none).
 DWORD DesktopShellProcess();
 
+// A process of the installed product's program name runs. Once the setup has
+// ended, a product it started exists already: the shell creates the process
+// before the setup's call to it returns.
+bool ProductProcessRuns();
+
 // The text of the run log the setup wrote into the temporary folder; fails
 // the scenario unless there is exactly one.
 std::string SetupRunLog();

@@ -4,7 +4,8 @@
 //     Until the event is set, looks for the setup's private package folders
 //     in the temporary folder and tries to replace, rename, delete or write
 //     the package in each, and to rename the folder. Writes one line per
-//     attempt that succeeded, then "seen N tried M".
+//     attempt that succeeded, then "seen N tried M". Sets the event named
+//     <stop event>Tried once it has tried every attempt on a copy.
 //   vx_package_peer hold <temp folder> <report file>
 //     Makes a package copy as the setup does, writes its path to the report
 //     and waits to be ended from outside.
@@ -43,7 +44,9 @@ std::vector<std::string> PackageFolders(const std::string& temp) {
 
 int Swap(const std::string& temp, const char* stopName, const std::string& report) {
   vx::KernelHandle stop(OpenEventA(SYNCHRONIZE, FALSE, stopName));
-  if (!stop) return 2;
+  vx::KernelHandle triedOnce(
+      OpenEventA(EVENT_MODIFY_STATE, FALSE, (std::string(stopName) + "Tried").c_str()));
+  if (!stop || !triedOnce) return 2;
   const std::string bait = temp + "\\bait.pck";
   if (!WriteText(bait, "not the package")) return 2;
   std::string breaches;
@@ -71,6 +74,7 @@ int Swap(const std::string& temp, const char* stopName, const std::string& repor
       if (MoveFileExA(folder.c_str(), (folder + "-moved").c_str(), 0)) {
         breaches += "folder renamed: " + folder + "\n";
       }
+      SetEvent(triedOnce.get());
     }
     Sleep(1);
   }

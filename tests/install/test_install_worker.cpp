@@ -308,7 +308,7 @@ TEST_F(InstallWorkerTest, EachFailureEndsWithItsCodeAndOneErrorMessage) {
     EXPECT_EQ(worker->UnpackPackage(package, folder), UnpackOutcome::Failed);
     held.reset();
     EXPECT_EQ(worker->ResultCode, c.code);
-    PumpFor(50);
+    PumpPending();
     ASSERT_FALSE(sink_->messages.empty());
     EXPECT_EQ(sink_->messages.back(), Error(c.code, c.errorItem));
     EXPECT_EQ(Only(WM_INST_ERROR).size(), 1u);
@@ -328,8 +328,8 @@ TEST_F(InstallWorkerTest, UnpackFailureHaltsTheWorkerForGood) {
   ASSERT_TRUE(CreateFolderPath(installDir_ + "\\UninstallVXLite.exe").value_or(false));
   auto worker = MakeWorker(ModeInstall, carrier.module());
   ASSERT_TRUE(worker->Start());
-  ASSERT_TRUE(PumpUntil([&] { return !Only(WM_INST_ERROR).empty(); }));
-  PumpFor(200);
+  // Halted: its thread waits, and everything it posted has arrived.
+  ASSERT_TRUE(PumpUntilWaitingAtGate(*worker, 0));
   const auto size = static_cast<int32_t>(package.size());
   const std::vector<Posted> expected = {
       Step(kStepExtracting), Step(kStepCreatingFolders, size), Step(kStepExtracting),
@@ -337,11 +337,12 @@ TEST_F(InstallWorkerTest, UnpackFailureHaltsTheWorkerForGood) {
   EXPECT_EQ(sink_->messages, expected);
   EXPECT_TRUE(worker->IsHalted());
 
-  // The window's cancel question pauses and resumes it: still nothing.
+  // The window's cancel question pauses and resumes it: it wakes, waits
+  // again, and still posts nothing.
+  const uint32_t waits = worker->GateWaits();
   EXPECT_TRUE(worker->Pause());
-  PumpFor(100);
   EXPECT_TRUE(worker->Resume());
-  PumpFor(500);
+  ASSERT_TRUE(PumpUntilWaitingAtGate(*worker, waits));
   EXPECT_EQ(sink_->messages, expected);
   EXPECT_EQ(callback_.calls, 0);
   EXPECT_EQ(sink_->relaysHandled, 0);
@@ -378,6 +379,7 @@ TEST_F(InstallWorkerTest, AnotherProgramCannotChangeThePackageCopy) {
   PauseAt(*worker, CheckPoint::AfterExtraction);
   const std::string stopName = "VxPackagePeerStop" + std::to_string(GetCurrentProcessId());
   KernelHandle stop(CreateEventA(nullptr, TRUE, FALSE, stopName.c_str()));
+  KernelHandle triedOnce(CreateEventA(nullptr, TRUE, FALSE, (stopName + "Tried").c_str()));
   const std::string report = scratch_.path() + "\\peer.txt";
   KernelHandle peer = StartProgram(TestProgramPath("vx_package_peer.exe"),
                                    "swap \"" + temp_ + "\" " + stopName + " \"" + report + "\"");
@@ -389,7 +391,8 @@ TEST_F(InstallWorkerTest, AnotherProgramCannotChangeThePackageCopy) {
   // neither enforces nor keeps such rights (it reads back rights of its own
   // making), so what is shown here is what Wine does enforce: the share
   // modes of the handles the worker holds on the copy and its folder.
-  PumpFor(300);  // the peer tries while the copy waits to be read
+  // The peer tries everything at least once while the copy waits to be read.
+  ASSERT_TRUE(PumpUntilSignalled(triedOnce.get()));
   ASSERT_TRUE(worker->Resume());
   ASSERT_TRUE(PumpUntilSignalled(worker->ThreadHandle()));
   SetEvent(stop.get());
@@ -591,7 +594,7 @@ TEST_F(InstallWorkerTest, InstallFolderThatIsNotTheOneAcceptedStopsTheRunBeforeA
     auto worker = MakeWorker(ModeInstall, nullptr, InstallRequest(installDir_, c.mustBeNew));
     EXPECT_EQ(worker->UnpackPackage(package, installDir_), UnpackOutcome::Failed);
     EXPECT_EQ(worker->ResultCode, kUnpackFolderNotTrusted);
-    PumpFor(50);
+    PumpPending();
     EXPECT_EQ(Only(WM_INST_ERROR), (std::vector<Posted>{Error(kUnpackFolderNotTrusted, 0)}));
     EXPECT_TRUE(journal_.Files().empty());
     EXPECT_TRUE(journal_.Folders().empty());  // nothing for a rollback to remove
@@ -623,21 +626,24 @@ TEST_F(InstallWorkerTest, PausesNestAndAPausedWorkerPostsNothing) {
   ASSERT_TRUE(worker->Pause());
   ASSERT_TRUE(worker->Pause());
   ASSERT_TRUE(worker->Start());
-  PumpFor(300);
+  ASSERT_TRUE(PumpUntilWaitingAtGate(*worker, 0));
   EXPECT_TRUE(sink_->messages.empty());
   EXPECT_TRUE(worker->Resume());
-  PumpFor(300);
+  ASSERT_TRUE(PumpUntilWaitingAtGate(*worker, 1)) << "woken, and held again";
   EXPECT_TRUE(sink_->messages.empty()) << "one pause still holds it";
   EXPECT_TRUE(worker->Resume());
 
   // Paused again in the middle of the run: once Pause() has returned, no
-  // message arrives until the resume, and none is lost.
+  // message is posted until the resume, and none is lost. The marker posted
+  // right after the pause comes after every message posted before it.
   ASSERT_TRUE(PumpUntil([&] { return !Only(WM_INST_PROGRESS).empty(); }));
+  const uint32_t waits = worker->GateWaits();
   ASSERT_TRUE(worker->Pause());
-  PumpFor(50);  // what was posted before the pause
-  const size_t whilePaused = sink_->messages.size();
-  PumpFor(400);
-  EXPECT_EQ(sink_->messages.size(), whilePaused);
+  ASSERT_TRUE(PostMessageA(sink_->hwnd(), kMarkerMessage, 0, 0));
+  ASSERT_TRUE(PumpUntilWaitingAtGate(*worker, waits));
+  ASSERT_FALSE(sink_->messages.empty());
+  EXPECT_EQ(sink_->messages.back().message, kMarkerMessage) << "posted while paused";
+  sink_->messages.pop_back();
   EXPECT_EQ(callback_.calls, 0);
   EXPECT_TRUE(worker->Resume());
   ASSERT_TRUE(PumpUntilSignalled(worker->ThreadHandle()));
@@ -658,7 +664,7 @@ TEST_F(InstallWorkerTest, DestroyingAWorkerEndsItsThreadWithoutACallback) {
   EXPECT_TRUE(paused->IsRunning());
   EXPECT_EQ(PackageCopies().size(), 1u);
   paused.reset();
-  PumpFor(100);
+  PumpPending();
   EXPECT_EQ(Only(WM_INST_FREED).size(), 2u);
   EXPECT_EQ(callback_.calls, 0);
   EXPECT_TRUE(PackageCopies().empty());
@@ -700,7 +706,7 @@ TEST_F(InstallWorkerTest, AWorkerMadeWhereADestroyedOneLivedGetsItsOwnCallback) 
   ASSERT_EQ(static_cast<void*>(next), static_cast<void*>(first));
   // Its own thread has ended: no completion of either is still on its way.
   ASSERT_TRUE(PumpUntilSignalled(next->ThreadHandle()));
-  PumpFor(50);
+  PumpPending();
   EXPECT_EQ(firstCalls, 1);
   EXPECT_EQ(nextCalls, 1);
   next->~TVXInstallThread();
@@ -725,7 +731,7 @@ TEST_F(InstallWorkerTest, ItemWithAnUnsafePathEndsTheUnpackWithTheWriteError) {
     auto worker = MakeWorker(ModeInstall, nullptr);
     EXPECT_EQ(worker->UnpackPackage(package, installDir_), UnpackOutcome::Failed);
     EXPECT_EQ(worker->ResultCode, kUnpackCannotWrite);
-    PumpFor(50);
+    PumpPending();
     EXPECT_EQ(Only(WM_INST_ERROR), (std::vector<Posted>{Error(kUnpackCannotWrite, 2)}));
     EXPECT_EQ(Only(WM_INST_PROGRESS).size(), 2u);
     EXPECT_EQ(journal_.Files(), (std::vector<std::string>{installDir_ + "\\a.txt", installDir_ + "\\b.txt"}));

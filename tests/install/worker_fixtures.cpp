@@ -57,7 +57,8 @@ MessageSink::~MessageSink() {
 
 LRESULT CALLBACK MessageSink::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* sink = reinterpret_cast<MessageSink*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (sink && message >= WM_INST_PROGRESS && message <= WM_INST_DONE) {
+  if (sink && ((message >= WM_INST_PROGRESS && message <= WM_INST_DONE) ||
+               message == kMarkerMessage)) {
     sink->messages.push_back({message, wParam, lParam});
     return 0;
   }
@@ -91,6 +92,14 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
 
 void PumpFor(DWORD ms) {
   PumpUntil([] { return false; }, ms);
+}
+
+void PumpPending() { DispatchPending(); }
+
+bool PumpUntilWaitingAtGate(const TVXInstallThread& worker, uint32_t after, DWORD timeoutMs) {
+  if (!PumpUntil([&] { return worker.GateWaits() > after; }, timeoutMs)) return false;
+  DispatchPending();
+  return true;
 }
 
 bool PumpUntilSignalled(HANDLE handle, DWORD timeoutMs) {
@@ -247,7 +256,7 @@ bool WorkerTest::RunToEnd(TVXInstallThread& worker, DWORD timeoutMs) {
 }
 
 void WorkerTest::DrainMessages() {
-  PumpFor(20);
+  DispatchPending();
   sink_->messages.clear();
 }
 

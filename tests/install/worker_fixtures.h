@@ -57,6 +57,16 @@ class MessageSink {
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 30000);
 // Dispatches this thread's messages for a while.
 void PumpFor(DWORD ms);
+// Dispatches every message already in this thread's queue.
+void PumpPending();
+// Dispatches this thread's messages until the worker has stopped at its gate
+// (a pause or its halt) more often than `after` times; then everything it
+// posted before is dispatched too.
+bool PumpUntilWaitingAtGate(const TVXInstallThread& worker, uint32_t after,
+                            DWORD timeoutMs = 30000);
+// A message of the test's own, posted to the sink to mark a moment in the
+// order of the worker's messages; the sink records it like theirs.
+inline constexpr UINT kMarkerMessage = WM_APP + 77;
 // Waits for an event (or a thread) while dispatching messages.
 bool PumpUntilSignalled(HANDLE handle, DWORD timeoutMs = 30000);
 

@@ -245,7 +245,8 @@ TEST_F(WizardInstall, FullInstallFromTheFolderPageToTheFinishPageWithShortcuts) 
   const std::vector<TestItem> items = test::SampleItems();
   ASSERT_NO_FATAL_FAILURE(StartInstall(items));
   ASSERT_TRUE(PumpUntil([&] { return SeenStep(kStepShortcutsDone); }));
-  test::PumpFor(100);
+  ASSERT_TRUE(PumpUntil([&] { return wizard_->PageIndex() == 4; }));
+  test::Pump(*wizard_);
   EXPECT_TRUE(script_.boxes.empty());
 
   // Captions in the order of the steps; the window's own two come last.
@@ -353,9 +354,14 @@ class WizardCancel : public WizardInstall {
   void LetGoWhileAsked() {
     script_.whileOpen = [this](const std::string& text) {
       if (text != text::kAbortQuestion) return;
+      // Let go from its check point, the worker stops at the pause before
+      // the next item: once it waits there, nothing more may be written.
+      const uint32_t waits = wizard_->Worker()->GateWaits();
       SetEvent(proceed_.get());
-      Sleep(300);
-      stillAfterPause_ = !FileExists(installDir_ + "\\UninstallVXLite.exe");
+      const ULONGLONG deadline = GetTickCount64() + 30000;
+      while (wizard_->Worker()->GateWaits() == waits && GetTickCount64() < deadline) Sleep(1);
+      stillAfterPause_ = wizard_->Worker()->GateWaits() > waits &&
+                         !FileExists(installDir_ + "\\UninstallVXLite.exe");
     };
   }
   KernelHandle reached_, proceed_;
@@ -482,8 +488,8 @@ TEST_F(WizardInstall, RefusedRegistryStepShowsItsCodeAndUndoesTheInstall) {
   ASSERT_TRUE(test::CreateWriteProtectedKey(HKEY_CLASSES_ROOT, ".vx5\\Shell\\Open"));
   const test::MachineSnapshot before({installDir_, windows_});
   ASSERT_NO_FATAL_FAILURE(StartInstall(test::SampleItems()));
+  // Page 5 comes once the rollback has ended.
   ASSERT_TRUE(PumpUntil([&] { return wizard_->PageIndex() == 4; }));
-  test::PumpFor(200);
   EXPECT_EQ(WindowText(Ctrl(*wizard_, Ctl::lblFinal)),
             "Setup has finished installing Vantorex Lite on your computer. (err.code=-371)");
   EXPECT_EQ(wizard_->State(), kStateEnded);
@@ -536,7 +542,11 @@ TEST_F(WizardInstall, ExitAnsweredAfterTheRunEndedShowsTheTrueOutcome) {
   script_.answers = {IDYES};
   Click(Ctrl(*wizard_, Ctl::btnCancel));
   ASSERT_EQ(script_.boxes.size(), 1u) << "no word of a cancel";
-  test::PumpFor(200);
+  // The install worker's thread has ended: whatever it and the window posted
+  // meanwhile is handled.
+  ASSERT_TRUE(PumpUntil(
+      [&] { return WaitForSingleObject(wizard_->Worker()->ThreadHandle(), 0) == WAIT_OBJECT_0; }));
+  test::Pump(*wizard_);
   EXPECT_EQ(wizard_->State(), kStateFinished);
   EXPECT_EQ(wizard_->PageIndex(), 4);
   EXPECT_EQ(wizard_->Worker()->Mode.load(), ModeInstall);
@@ -549,7 +559,9 @@ TEST_F(WizardInstall, ExitAnsweredAfterTheRunEndedShowsTheTrueOutcome) {
 TEST_F(WizardInstall, SuccessWithoutTheProductExecutableMakesNoShortcuts) {
   ASSERT_NO_FATAL_FAILURE(StartInstall(ItemsWithoutProduct()));
   ASSERT_TRUE(PumpUntil([&] { return wizard_->PageIndex() == 4; }));
-  test::PumpFor(200);
+  ASSERT_TRUE(PumpUntil(
+      [&] { return WaitForSingleObject(wizard_->Worker()->ThreadHandle(), 0) == WAIT_OBJECT_0; }));
+  test::Pump(*wizard_);
   EXPECT_EQ(WindowText(Ctrl(*wizard_, Ctl::lblFinal)),
             "Setup has finished installing Vantorex Lite on your computer. (err.code=-312)");
   EXPECT_EQ(wizard_->State(), kStateFinished);
