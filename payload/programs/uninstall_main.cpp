@@ -20,6 +20,7 @@
 #include "program_support.h"
 #include "uninstall_steps.h"
 #include "common/system.h"
+#include "install/recovery.h"
 
 namespace {
 
@@ -152,6 +153,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const bool silent = ContainsPath(arguments, kSilentSwitch);
   StartRunLogWithContext(kUninstallLogTitle);
   LogLine("uninstall starts%s", silent ? " without questions" : "");
+  // An install run that died before it ended is undone before anything else.
+  RecoverAbandonedRun(WindowsFolder());
   const int exitCode = RunUninstall(silent);
   LogLine("uninstall ends with exit code %d", exitCode);
   StopRunLog();

@@ -108,7 +108,12 @@ std::vector<std::string> ReadLogSection(const std::string& file, const char* sec
 // it. Empty when there is none: the path is left alone.
 std::string ContainerOf(const std::string& installFolder, const InstallLog& log,
                         const std::string& path) {
-  if (!installFolder.empty()) return IsInsideFolder(installFolder, path) ? installFolder : "";
+  if (!installFolder.empty()) {
+    if (IsInsideFolder(installFolder, path)) return installFolder;
+    // A level above the install folder that the setup made and logged goes
+    // as well, once it is empty: it is its own container.
+    return IsInsideFolder(path, installFolder) && ContainsPath(log.folders, path) ? path : "";
+  }
   for (const std::string& folder : log.folders) {
     if (IsInsideFolder(folder, path)) return folder;
   }

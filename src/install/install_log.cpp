@@ -9,6 +9,7 @@
 #include "install/install_log.h"
 #include "install/install_thread.h"
 #include "install/profile_text.h"
+#include "install/rollback.h"
 
 namespace vx {
 
@@ -183,6 +184,43 @@ bool WriteLogEntries(const std::string& path, const std::vector<LogEntry>& entri
   return written;
 }
 
+namespace {
+
+constexpr char kNewSuffix[] = ".vxsetup-new";
+
+// Makes the new log whole beside the old one, then puts it in its place with
+// one rename: the uninstall program never meets a log written halfway. The
+// old log is kept beside it (journaled as moved aside) until the run is
+// over, and the new file is journaled before it is made.
+bool WriteLogInOneStep(const std::string& log, const std::vector<LogEntry>& entries,
+                       InstallJournal* journal, bool& journalFailed) {
+  const std::string next = log + kNewSuffix;
+  const bool existed = FileExists(log);
+  if (journal) {
+    const bool recorded = existed ? journal->FileMovedAside(log, log + kAsideSuffix)
+                                  : journal->FilePlaced(log);
+    if (!recorded || !journal->FilePlaced(next)) {
+      journalFailed = true;
+      return false;
+    }
+  }
+  if (existed && (!CopyFileA(log.c_str(), (log + kAsideSuffix).c_str(), FALSE) ||
+                  !CopyFileA(log.c_str(), next.c_str(), FALSE))) {
+    return false;
+  }
+  if (!existed) DeleteFileA(next.c_str());  // a leftover of a run that died
+  if (!WriteLogEntries(next, entries)) return false;
+  {
+    FileHandle file(CreateFileA(next.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || !FlushFileBuffers(file.get())) return false;
+  }
+  return MoveFileExA(next.c_str(), log.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+}  // namespace
+
 int32_t TVXInstallThread::WriteInstallLog(const std::string& installFolder) {
   try {
     const std::string windows = QueryWindowsFolder ? QueryWindowsFolder() : vx::WindowsFolder();
@@ -190,9 +228,12 @@ int32_t TVXInstallThread::WriteInstallLog(const std::string& installFolder) {
                                 ? InstallLogInWindowsFolder(windows)
                                 : InstallLogInInstallFolder(installFolder);
     static const std::vector<std::string> kNone;
-    const bool written =
-        WriteLogEntries(log, InstallLogEntries(Journal ? Journal->Folders() : kNone,
-                                               Journal ? Journal->Files() : kNone));
+    bool journalFailed = false;
+    const bool written = WriteLogInOneStep(
+        log, InstallLogEntries(Journal ? Journal->Folders() : kNone,
+                               Journal ? Journal->Files() : kNone),
+        Journal, journalFailed);
+    if (journalFailed) return kJournalWriteFailed;
     if (written) {
       LogLine("install log written: %s", log.c_str());
     } else {

@@ -72,6 +72,10 @@ bool IsRegistryStepFailure(int32_t resultCode) {
          resultCode == kUninstallRecordFailed;
 }
 
+bool RunMustBeUndone(int32_t resultCode) {
+  return IsRegistryStepFailure(resultCode) || resultCode == kJournalWriteFailed;
+}
+
 namespace {
 
 InstallRequest Normalized(InstallRequest request) {
@@ -270,6 +274,12 @@ void TVXInstallThread::RunCompletionCallback() {
 
 TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
   if (!PassCheckPoint(CheckPoint::BeforeExtraction)) return RunEnd::Abandoned;
+  // Nothing is changed without a journal on disk that a later start can
+  // replay should this run die.
+  if (Journal && !Journal->StartOnDisk(RunJournalIn(WindowsFolder), InstallFolder)) {
+    ResultCode = kJournalNotStarted;
+    return RunEnd::Completed;
+  }
   Post(WM_INST_STEP, 0, kStepExtracting);
   std::string extracted = TempPackageFile;
   ExtractPackage(extracted);
@@ -279,6 +289,7 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
   if (!PassCheckPoint(CheckPoint::AfterExtraction)) return RunEnd::Abandoned;
   if (CancelRequested.load()) {
     package_.Close();
+    if (Journal) Journal->EndOnDisk();  // nothing was made yet
     return RunEnd::Completed;
   }
 
@@ -288,18 +299,15 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
       TempPackage& package;
       ~CloseAtEnd() { package.Close(); }
     } closeAtEnd{package_};
-    if (!package_.IsOpen()) {
-      ResultCode = kNoPackageFile;
+    // Ended before anything is made: the journal has nothing to undo.
+    auto endedEarly = [this](int32_t code) {
+      ResultCode = code;
+      if (Journal) Journal->EndOnDisk();
       return RunEnd::Completed;
-    }
-    if (PackageSize < kMinimumPackageSize) {
-      ResultCode = kPackageTooSmall;
-      return RunEnd::Completed;
-    }
-    if (InstallFolder.empty()) {
-      ResultCode = kNoInstallFolder;
-      return RunEnd::Completed;
-    }
+    };
+    if (!package_.IsOpen()) return endedEarly(kNoPackageFile);
+    if (PackageSize < kMinimumPackageSize) return endedEarly(kPackageTooSmall);
+    if (InstallFolder.empty()) return endedEarly(kNoInstallFolder);
     if (!PassCheckPoint(CheckPoint::BeforeUnpack)) return RunEnd::Abandoned;
     Post(WM_INST_STEP, static_cast<WPARAM>(PackageSize), kStepCreatingFolders);
     LogLine("unpacking into %s", InstallFolder.c_str());
@@ -317,7 +325,7 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
     // The product's own settings file, which the package does not carry:
     // listed so that a removal deletes it too.
     try {
-      if (Journal) Journal->FileWritten(InstallFolder + "\\" + kReopenIniName);
+      if (Journal) Journal->FileListed(InstallFolder + "\\" + kReopenIniName);
     } catch (...) {
       LogCaught("unpack: listing the settings file for removal", kReopenIniName);
     }
@@ -334,8 +342,10 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
   Post(WM_INST_STEP, static_cast<WPARAM>(PackageSize), kStepUpdatingRegistry);
   if (!PassCheckPoint(CheckPoint::BeforeProductSettings)) return RunEnd::Abandoned;
   // What the keys held before the first write, so a rollback can put it back.
-  if (Journal && !Journal->KeysWereCaptured()) {
-    Journal->KeysCaptured(CaptureKeys(KeysTheInstallWrites()));
+  if (Journal && !Journal->KeysWereCaptured() &&
+      !Journal->KeysCaptured(CaptureKeys(KeysTheInstallWrites()))) {
+    ResultCode = kJournalWriteFailed;
+    return RunEnd::Completed;
   }
   if (int32_t settings = WriteProductSettings(); settings != kInstallOk) {
     LogLine("product settings: %d (the run goes on)", settings);
@@ -359,7 +369,15 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
     return RunEnd::Completed;
   }
   if (!PassCheckPoint(CheckPoint::BeforeInstallLog)) return RunEnd::Abandoned;
-  WriteInstallLog(InstallFolder);
+  if (WriteInstallLog(InstallFolder) == kJournalWriteFailed) {
+    ResultCode = kJournalWriteFailed;
+    return RunEnd::Completed;
+  }
+  // Complete: what was moved aside is no longer needed, nor the journal.
+  if (Journal) {
+    DiscardMovedAside(*Journal);
+    Journal->EndOnDisk();
+  }
   return RunEnd::Completed;
 }
 
@@ -368,16 +386,11 @@ TVXInstallThread::RunEnd TVXInstallThread::RunRollback() {
   LogLine("rollback starts");
   if (!Journal) return RunEnd::Completed;
   try {
-    RemoveInstalledFiles(InstallFolder, Journal->Folders(), Journal->Files());
+    UndoJournal(*Journal);
+    // Undone: the journal is needed no longer.
+    Journal->EndOnDisk();
   } catch (...) {
-    LogCaught("rollback: removing the files", InstallFolder);
-  }
-  // Only what the install run changed: keys that were there before it keep
-  // what they held.
-  try {
-    RestorePriorState(Journal->Prior());
-  } catch (...) {
-    LogCaught("rollback: restoring the keys");
+    LogCaught("rollback: undoing the run");
   }
   return RunEnd::Completed;
 }

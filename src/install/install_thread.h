@@ -62,6 +62,10 @@ inline constexpr int32_t kNoPackageFile = -111;       // no temporary file after
 inline constexpr int32_t kNoInstallFolder = -112;     // InstallFolder empty
 inline constexpr int32_t kPackageTooSmall = -119;     // PackageSize below 1000
 inline constexpr int32_t kMinimumPackageSize = 1000;
+// The run's journal cannot be made (nothing was changed), or a record of it
+// cannot be written (the run ends, and is undone like a failed registry step).
+inline constexpr int32_t kJournalNotStarted = -115;
+inline constexpr int32_t kJournalWriteFailed = -116;
 // ExtractPackage.
 inline constexpr int32_t kExtractNoFolder = -112;     // empty resource, or no usable folder
 inline constexpr int32_t kExtractNoResource = -113;   // resource cannot be opened
@@ -86,6 +90,9 @@ inline constexpr int32_t kFileAssociationFailed = -371;
 inline constexpr int32_t kExplorerChoicesFailed = -372;
 inline constexpr int32_t kUninstallRecordFailed = -373;
 bool IsRegistryStepFailure(int32_t resultCode);
+// The codes whose install run the window undoes: the registry steps'
+// failures, and a journal that could not be written.
+bool RunMustBeUndone(int32_t resultCode);
 // Results of the settings and log steps (not used by the run).
 inline constexpr int32_t kSettingsFailed = -1113;
 inline constexpr int32_t kLogFailed = -1;
@@ -246,6 +253,10 @@ class TVXInstallThread {
   void RunCompletionCallback();
   bool ShuttingDown();
   UnpackOutcome EndUnpack(bool abandoned, int32_t itemIndex);
+  // Moves a file that stands where an item goes into this run's folder of
+  // files moved aside, recorded in the journal first; true when nothing
+  // stands there or it was moved, false when it could not be.
+  bool MoveAsideExisting(const std::string& path);
   std::string UninstallProgramLocation();
   // What the values of the footprint's keys are made from in this run.
   InstallFacts Facts();
@@ -254,6 +265,10 @@ class TVXInstallThread {
   // The levels of the install folder this run made, held while the items are
   // written into them; the worker thread's.
   std::vector<FileHandle> folderHolds_;
+  // The folder this run moves existing files into, made on first need; the
+  // worker thread's.
+  std::string asideFolder_;
+  size_t asideCount_ = 0;
   // The uninstall program's bytes as the package carries them, kept from the
   // unpack for its copy into the Windows folder; the worker thread's.
   std::string uninstallProgram_;

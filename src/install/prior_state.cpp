@@ -190,7 +190,7 @@ void RestorePriorState(const PriorState& prior) {
   for (const std::string& file : prior.placedFiles) {
     if (DeleteFileA(file.c_str())) {
       LogLine("rollback: removed %s", file.c_str());
-    } else {
+    } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
       LogFailure("rollback: removing a file this run placed", file, GetLastError());
     }
   }

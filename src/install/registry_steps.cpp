@@ -11,6 +11,7 @@
 #include "common/system.h"
 #include "common/text.h"
 #include "install/install_thread.h"
+#include "install/rollback.h"
 
 namespace vx {
 
@@ -170,6 +171,20 @@ std::string TVXInstallThread::UninstallProgramLocation() {
     return FileExists(inWindowsFolder) ? inWindowsFolder : inInstallFolder;
   }
   const bool placedHere = !FileExists(inWindowsFolder);
+  // Journaled first: a copy this run makes goes again when the run is
+  // undone, and one it replaces is moved aside and comes back.
+  if (Journal) {
+    const std::string aside = inWindowsFolder + kAsideSuffix;
+    if (!(placedHere ? Journal->FilePlaced(inWindowsFolder)
+                     : Journal->FileMovedAside(inWindowsFolder, aside))) {
+      return inInstallFolder;
+    }
+    if (!placedHere && !MoveFileExA(inWindowsFolder.c_str(), aside.c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      LogFailure("moving the earlier uninstall program aside", inWindowsFolder, GetLastError());
+      return inInstallFolder;
+    }
+  }
   ClearPendingDeletion(inWindowsFolder);
   if (!WriteWholeFile(inWindowsFolder, uninstallProgram_.data(),
                       static_cast<DWORD>(uninstallProgram_.size()), uninstallProgramDate_)) {
@@ -177,8 +192,6 @@ std::string TVXInstallThread::UninstallProgramLocation() {
                GetLastError());
     return inInstallFolder;
   }
-  // A rollback removes the copy only when this run put it there.
-  if (placedHere && Journal) Journal->FilePlaced(inWindowsFolder);
   DeleteFileA(inInstallFolder.c_str());
   return inWindowsFolder;
 }

@@ -1,19 +1,72 @@
-// The rollback of the files and folders an install run made.
+// Undoing an install run from its journal, and discarding what a completed
+// run moved aside.
 #include "install/rollback.h"
+
+#include <windows.h>
+
+#include <cstring>
 
 #include "common/files.h"
 #include "common/run_log.h"
 
 namespace vx {
 
-void RemoveInstalledFiles(const std::string& installFolder,
-                          const std::vector<std::string>& folders,
-                          const std::vector<std::string>& files) {
-  // Every deletion by handle, inside the install folder, never through a
-  // link somebody put there while the run was going on.
+namespace {
+
+std::string ParentOf(const std::string& path) {
+  const size_t slash = path.find_last_of('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// folder is path itself or one of its levels (names compared without case).
+bool IsLevelOf(const std::string& folder, const std::string& path) {
+  if (folder.empty() || folder.size() > path.size()) return false;
+  if (_strnicmp(folder.c_str(), path.c_str(), folder.size()) != 0) return false;
+  return folder.size() == path.size() || path[folder.size()] == '\\';
+}
+
+bool ContainsPathIgnoringCase(const std::vector<std::string>& paths, const std::string& path) {
+  for (const std::string& entry : paths) {
+    if (_stricmp(entry.c_str(), path.c_str()) == 0) return true;
+  }
+  return false;
+}
+
+// Where the run's deletions may happen: the highest level it made above the
+// install folder, else the install folder.
+std::string ContainerOf(const InstallJournal& journal) {
+  const std::string& installFolder = journal.InstallFolder();
+  for (const std::string& folder : journal.Folders()) {
+    if (IsLevelOf(folder, installFolder)) return folder;
+  }
+  return installFolder;
+}
+
+bool IsAsideFolder(const std::string& folder) {
+  const size_t slash = folder.find_last_of('\\');
+  const std::string name = slash == std::string::npos ? folder : folder.substr(slash + 1);
+  return name.rfind(kAsideFolderPrefix, 0) == 0;
+}
+
+// Removes the folders of moved-aside files that are empty now.
+void RemoveAsideFolders(const InstallJournal& journal) {
+  std::vector<std::string> removed;
+  for (const MovedAside& moved : journal.Asides()) {
+    const std::string folder = ParentOf(moved.aside);
+    if (!IsAsideFolder(folder) || ContainsPathIgnoringCase(removed, folder)) continue;
+    removed.push_back(folder);
+    if (!RemoveDirectoryA(folder.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
+        GetLastError() != ERROR_PATH_NOT_FOUND) {
+      LogFailure("removing the folder of moved-aside files (kept)", folder, GetLastError());
+    }
+  }
+}
+
+void DeleteWrittenFiles(const InstallJournal& journal, const std::string& container) {
   size_t removed = 0;
-  for (const std::string& file : files) {
-    const DeleteResult result = DeleteInsideFolder(installFolder, file, DeleteKind::File);
+  for (const std::string& file : journal.Files()) {
+    if (ContainsPathIgnoringCase(journal.ListedOnly(), file)) continue;
+    const DeleteResult result = DeleteInsideFolder(container, file, DeleteKind::File);
     switch (result.outcome) {
       case DeleteOutcome::Deleted:
         ++removed;
@@ -32,10 +85,34 @@ void RemoveInstalledFiles(const std::string& installFolder,
         break;
     }
   }
-  LogLine("rollback: %zu of %zu listed files deleted", removed, files.size());
+  LogLine("rollback: %zu of %zu listed files deleted", removed, journal.Files().size());
+}
+
+// Last moved first: a path moved aside twice gets its first file back.
+void BringBackMovedAside(const InstallJournal& journal) {
+  const auto& asides = journal.Asides();
+  for (auto moved = asides.rbegin(); moved != asides.rend(); ++moved) {
+    if (GetFileAttributesA(moved->aside.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+    if (PathCrossesLink(ParentOf(moved->original))) {
+      LogLine("rollback: not brought back, a link on the way: %s", moved->original.c_str());
+      continue;
+    }
+    if (MoveFileExA(moved->aside.c_str(), moved->original.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      LogLine("rollback: brought back: %s", moved->original.c_str());
+    } else {
+      LogFailure("rollback: bringing back a file moved aside (it stays at the second path)",
+                 moved->original + " <- " + moved->aside, GetLastError());
+    }
+  }
+  RemoveAsideFolders(journal);
+}
+
+void RemoveMadeFolders(const InstallJournal& journal, const std::string& container) {
+  const auto& folders = journal.Folders();
   // Backwards, so deeper folders go before their parents; only empty ones go.
   for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
-    const DeleteResult result = DeleteInsideFolder(installFolder, *folder, DeleteKind::Folder);
+    const DeleteResult result = DeleteInsideFolder(container, *folder, DeleteKind::Folder);
     switch (result.outcome) {
       case DeleteOutcome::Deleted:
         LogLine("rollback: folder removed: %s", folder->c_str());
@@ -54,6 +131,28 @@ void RemoveInstalledFiles(const std::string& installFolder,
         break;
     }
   }
+}
+
+}  // namespace
+
+void UndoJournal(const InstallJournal& journal) {
+  const std::string container = ContainerOf(journal);
+  if (!container.empty()) DeleteWrittenFiles(journal, container);
+  BringBackMovedAside(journal);
+  if (!container.empty()) RemoveMadeFolders(journal, container);
+  // Only what the install run changed: keys that were there before it keep
+  // what they held.
+  RestorePriorState(journal.Prior());
+}
+
+void DiscardMovedAside(const InstallJournal& journal) {
+  for (const MovedAside& moved : journal.Asides()) {
+    SetFileAttributesA(moved.aside.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only one too
+    if (!DeleteFileA(moved.aside.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+      LogFailure("deleting a file moved aside (it stays)", moved.aside, GetLastError());
+    }
+  }
+  RemoveAsideFolders(journal);
 }
 
 }  // namespace vx

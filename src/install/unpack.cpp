@@ -5,6 +5,7 @@
 #include "common/product.h"
 #include "common/text.h"
 #include "install/install_thread.h"
+#include "install/rollback.h"
 #include "package/reader.h"
 
 #ifndef VX_SLOW_WORKER_MS
@@ -65,23 +66,32 @@ std::string UsableTempFolder() {
   return created.value_or(false) ? folder : std::string();
 }
 
-// Creates a folder with its missing parents and lists every level it made,
-// highest first (also when a deeper level failed), so that a rollback and the
-// uninstall program remove each of them again.
-bool CreateListedFolder(std::string folder, InstallJournal* journal) {
+// The levels of a folder path that do not exist, highest first (a drive
+// root is never one).
+std::vector<std::string> MissingLevels(std::string folder) {
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
   std::vector<std::string> missing;
   for (std::string level = folder; level.size() > 3 && !FolderExists(level);) {
-    missing.push_back(level);
+    missing.insert(missing.begin(), level);
     const size_t slash = level.find_last_of('\\');
     if (slash == std::string::npos) break;
     level.resize(slash);
   }
-  const bool created = CreateFolderPath(folder).value_or(false);
-  for (auto level = missing.rbegin(); journal && level != missing.rend(); ++level) {
-    if (FolderExists(*level)) journal->FolderMade(*level);
+  return missing;
+}
+
+// Lists every level about to be made, highest first, before any is made, so
+// that a rollback, a recovery and the uninstall program remove each again.
+bool ListLevels(const std::vector<std::string>& levels, InstallJournal* journal) {
+  for (const std::string& level : levels) {
+    if (journal && !journal->FolderMade(level)) return false;
   }
-  return created;
+  return true;
+}
+
+// Creates a folder with its missing parents, each listed first.
+bool CreateListedFolder(const std::string& folder, InstallJournal* journal) {
+  return ListLevels(MissingLevels(folder), journal) && CreateFolderPath(folder).value_or(false);
 }
 
 }  // namespace
@@ -130,6 +140,33 @@ void TVXInstallThread::ParseItemLines(const std::vector<std::string>& lines,
       LogCaught("unpack: reading an item line, which is dropped", line);
     }
   }
+}
+
+bool TVXInstallThread::MoveAsideExisting(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;  // cannot be written over
+  if (asideFolder_.empty()) {
+    // Inside the install folder, so the move is a rename on one volume.
+    FileHandle hold(CreateHeldPrivateFolder(InstallFolder, kAsideFolderPrefix, &asideFolder_));
+    if (!hold) {
+      LogFailure("unpack: making the folder for files moved aside", InstallFolder,
+                 GetLastError());
+      asideFolder_.clear();
+      return false;
+    }
+    folderHolds_.push_back(std::move(hold));
+  }
+  const std::string aside = asideFolder_ + "\\" + std::to_string(asideCount_++);
+  if (Journal && !Journal->FileMovedAside(path, aside)) return false;
+  if (!MoveFileExA(path.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    LogFailure("unpack: moving an existing file aside", path, GetLastError());
+    return false;
+  }
+  return true;
 }
 
 UnpackOutcome TVXInstallThread::EndUnpack(bool abandoned, int32_t itemIndex) {
@@ -183,13 +220,15 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
       return end();
     }
   } else {
-    // Made level by level with the rights of Program Files and held while
-    // the items go in; a level someone makes meanwhile is never entered.
+    // Every level this run makes, those above the install folder included,
+    // is listed first. Made level by level with the rights of Program Files
+    // and held while the items go in; a level someone makes meanwhile is
+    // never entered.
+    if (!ListLevels(MissingLevels(InstallFolder), Journal)) return end();
     if (!CreateHeldFolderPath(InstallFolder, kProgramFilesRights, folderHolds_, nullptr)) {
       if (GetLastError() == ERROR_ALREADY_EXISTS) ResultCode = kUnpackFolderNotTrusted;
       return end();
     }
-    if (Journal) Journal->FolderMade(InstallFolder);
   }
   const std::string uninstallProgram = UninstallProgramIn(InstallFolder);
 
@@ -245,7 +284,6 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     if (folder.back() != '\\') folder += '\\';
     // The window may read this name as soon as the item's progress arrives.
     item.FileName = folder + item.FileName;
-    if (Journal) Journal->FileWritten(item.FileName);
 
     // An item's bytes must lie inside the package.
     if (item.Size < 0 || item.Offset < 0 ||
@@ -257,6 +295,17 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     if (IsLink(item.FileName)) {
       ResultCode = kUnpackCannotWrite;
       LogLine("unpack: not written through a link: %s", item.FileName.c_str());
+      return end();
+    }
+    // A file already there is kept until the run is over: moved aside, it
+    // comes back if the run is undone.
+    if (!MoveAsideExisting(item.FileName)) {
+      ResultCode = kUnpackCannotWrite;
+      return end();
+    }
+    // Listed before its bytes go out, so a failed write is removed too.
+    if (Journal && !Journal->FileWritten(item.FileName)) {
+      ResultCode = kUnpackCannotWrite;
       return end();
     }
     // The uninstall program goes on into the Windows folder: from these

@@ -143,7 +143,7 @@ void TfrmInstVXLite::InstDone(int32_t mode, int32_t resultCode) {
     if (mode == ModeInstall) {
       FState = kStateFinished;
       const std::string product = FInstallDir + "\\" + kProductExeName;
-      if (IsRegistryStepFailure(resultCode)) {
+      if (RunMustBeUndone(resultCode)) {
         // The product cannot be removed without its record: undo the run,
         // then show the code on page 5, with no shortcut made.
         FState = kStateUndoing;
