@@ -24,7 +24,7 @@ class WizardView {
  public:
   // resources: the module holding the licence text, banner, tick glyph and icon.
   explicit WizardView(HMODULE resources);
-  ~WizardView() = default;  // the window and its controls are gone by then
+  ~WizardView() = default;  // the owners free fonts, brushes, pictures and icons
   WizardView(const WizardView&) = delete;
   WizardView& operator=(const WizardView&) = delete;
 
