@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 #include <objbase.h>
 #include <oleauto.h>
 
@@ -74,6 +75,16 @@ struct GdiObjectTraits {  // bitmaps, fonts, brushes
   static Handle Invalid() noexcept { return nullptr; }
   static void Close(Handle h) noexcept { DeleteObject(h); }
 };
+struct IconTraits {  // LoadImageA icons (not shared ones)
+  using Handle = HICON;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { DestroyIcon(h); }
+};
+struct ImageListTraits {  // ImageList_Create
+  using Handle = HIMAGELIST;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle h) noexcept { ImageList_Destroy(h); }
+};
 struct MappedViewTraits {  // MapViewOfFile
   using Handle = const void*;
   static Handle Invalid() noexcept { return nullptr; }
@@ -101,6 +112,8 @@ using FindHandle = UniqueOwner<FindHandleTraits>;
 using RegKey = UniqueOwner<RegKeyTraits>;
 using ModuleHandle = UniqueOwner<ModuleTraits>;
 using GdiObject = UniqueOwner<GdiObjectTraits>;
+using Icon = UniqueOwner<IconTraits>;
+using ImageList = UniqueOwner<ImageListTraits>;
 using CoTaskMem = UniqueOwner<CoTaskMemTraits>;
 using MappedView = UniqueOwner<MappedViewTraits>;
 using LocalMem = UniqueOwner<LocalMemTraits>;

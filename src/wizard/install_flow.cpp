@@ -47,7 +47,7 @@ int ProgressBarPosition(uint64_t bytesWritten, int64_t totalSize) {
 // ---------------------------------------------------------------- workers
 
 void TfrmInstVXLite::StartInstall() {
-  SetText(Ctl::gbProgress, text::kExtractingPackage);
+  view_.SetText(Ctl::gbProgress, text::kExtractingPackage);
   // The folder the folder page accepted, as its check normalized it.
   FInstallDir = acceptedFolder_.folder;
   InstallRequest request{FInstallDir, !acceptedFolder_.existed, std::nullopt, std::nullopt};
@@ -77,7 +77,7 @@ void TfrmInstVXLite::InstallTerminated(TVXInstallThread& worker) {
     LogFailure("posting the install's end to the window", std::to_string(resultCode),
                GetLastError());
     FState = kStateEnded;
-    SetText(Ctl::lblFinal, text::kUserCancelled);
+    view_.SetText(Ctl::lblFinal, text::kUserCancelled);
   }
 }
 
@@ -90,7 +90,9 @@ void TfrmInstVXLite::RollbackTerminated(TVXInstallThread& worker) {
     return;
   }
   // After a failed step the finish text already says which code ended it.
-  if (afterRollback_ == AfterRollback::ShowCancelled) SetText(Ctl::lblFinal, text::kUserCancelled);
+  if (afterRollback_ == AfterRollback::ShowCancelled) {
+    view_.SetText(Ctl::lblFinal, text::kUserCancelled);
+  }
   ShowFinishPage();
 }
 
@@ -111,9 +113,9 @@ void TfrmInstVXLite::InstProgress(WPARAM bytesWritten, LPARAM item) {
   // progress message is posted.
   const TVXInstallThread* worker = session_->Install();
   if (worker && item >= 0 && static_cast<size_t>(item) < worker->Items.size()) {
-    SetText(Ctl::lblFile, worker->Items[static_cast<size_t>(item)].FileName);
+    view_.SetText(Ctl::lblFile, worker->Items[static_cast<size_t>(item)].FileName);
   } else {
-    SetText(Ctl::lblFile, std::string());
+    view_.SetText(Ctl::lblFile, std::string());
   }
 }
 
@@ -121,8 +123,8 @@ void TfrmInstVXLite::InstStep(int32_t code) {
   FState = code;
   const char* caption = StepCaption(code);
   if (!caption) return;
-  SetText(Ctl::gbProgress, caption);
-  SetText(Ctl::lblFile, std::string());
+  view_.SetText(Ctl::gbProgress, caption);
+  view_.SetText(Ctl::lblFile, std::string());
   // Set by the worker before it posts this step.
   if (code == kStepCreatingFolders && session_->Install()) {
     FTotalSize = session_->Install()->PackageSize;
@@ -147,29 +149,30 @@ void TfrmInstVXLite::InstDone(int32_t mode, int32_t resultCode) {
         // The product cannot be removed without its record: undo the run,
         // then show the code on page 5, with no shortcut made.
         FState = kStateUndoing;
-        SetText(Ctl::lblFinal, FormatText(text::kFinishedWithCodeFormat, resultCode));
+        view_.SetText(Ctl::lblFinal, FormatText(text::kFinishedWithCodeFormat, resultCode));
         LogLine("no shortcuts made: the registry step failed; the install is undone");
         if (StartRollback(AfterRollback::ShowFailure)) return;
         FState = kStateFinished;
       } else if (resultCode != kInstallOk) {
         LogLine("no shortcuts made: the install ended with code %d", static_cast<int>(resultCode));
-        SetText(Ctl::lblFinal, FormatText(text::kFinishedWithCodeFormat, resultCode));
+        view_.SetText(Ctl::lblFinal, FormatText(text::kFinishedWithCodeFormat, resultCode));
       } else if (FileExists(product)) {
         PostMessageA(hwnd_, WM_INST_STEP, 0, kStepCreatingShortcuts);
-        CreateShortcuts(product);
-        SetText(Ctl::lblFinal, text::kFinished);
+        CreateShortcuts(FInstallDir);
+        view_.SetText(Ctl::lblFinal, text::kFinished);
       } else {
         LogLine("no shortcuts made: \"%s\" is missing", product.c_str());
-        SetText(Ctl::lblFinal, FormatText(text::kFinishedWithCodeFormat, kProductExeMissingCode));
+        view_.SetText(Ctl::lblFinal,
+                      FormatText(text::kFinishedWithCodeFormat, kProductExeMissingCode));
       }
       ShowFinishPage();
     } else if (mode == ModeCancelled) {
       FState = kStateUndoing;
-      SetText(Ctl::lblFinal, text::kCancelledByUserPrefix + std::to_string(resultCode));
+      view_.SetText(Ctl::lblFinal, text::kCancelledByUserPrefix + std::to_string(resultCode));
       StartRollback();  // page 4 stays until it has ended
     } else {
       FState = kStateEnded;
-      SetText(Ctl::lblFinal, text::kUserCancelled);
+      view_.SetText(Ctl::lblFinal, text::kUserCancelled);
     }
   } catch (...) {
     LogCaught("ending the install run", FInstallDir);

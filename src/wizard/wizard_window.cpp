@@ -1,6 +1,8 @@
-// The wizard window's behaviour: creation, first show and destruction, the
-// page changes and their set-up, navigation, the cancel and close rules, the
-// folder page and the message loop's keyboard handling.
+// The wizard window's controller: its window class and procedure, creation,
+// first show and destruction, the page changes and their set-up, navigation,
+// the cancel and close rules, the folder page, the message loop's keyboard
+// handling and what it does itself once an install has ended well (the
+// shortcuts to the installed product, starting it on "&Finish").
 #include "wizard/wizard_window.h"
 
 #include <commctrl.h>
@@ -10,6 +12,7 @@
 #include <string_view>
 
 #include "common/files.h"
+#include "common/footprint.h"
 #include "common/product.h"
 #include "common/registry.h"
 #include "common/run_log.h"
@@ -17,6 +20,7 @@
 #include "common/text.h"
 #include "wizard/folder_check.h"
 #include "wizard/format.h"
+#include "wizard/shell_links.h"
 
 namespace vx {
 
@@ -30,26 +34,6 @@ constexpr UINT kDestroyMessage = WM_APP + 1;
 std::string WithoutAccelerators(std::string caption) {
   caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
   return caption;
-}
-
-// The agreement's lines, each ended by CR LF as the edit control shows them;
-// lines in the resource may end with CR LF, LF or CR. The text ends at a
-// NUL byte.
-std::string AgreementLines(std::string_view bytes) {
-  std::string text;
-  text.reserve(bytes.size() + bytes.size() / 32);
-  size_t start = 0;
-  const size_t end = std::min(bytes.find('\0'), bytes.size());
-  while (start < end) {
-    size_t stop = start;
-    while (stop < end && bytes[stop] != '\r' && bytes[stop] != '\n') ++stop;
-    text.append(bytes.substr(start, stop - start));
-    text += "\r\n";
-    if (stop < end && bytes[stop] == '\r') ++stop;
-    if (stop < end && bytes[stop] == '\n') ++stop;
-    start = stop;
-  }
-  return text;
 }
 
 }  // namespace
@@ -82,9 +66,8 @@ bool IsClosableState(int state) {
 TfrmInstVXLite::TfrmInstVXLite(const WizardOptions& options)
     : options_(options),
       interaction_(options.interaction ? *options.interaction : DesktopInteraction()),
-      resources_(options.resources ? options.resources : GetModuleHandleA(nullptr)) {
-  textColors_.fill(kDefaultColor);
-}
+      resources_(options.resources ? options.resources : GetModuleHandleA(nullptr)),
+      view_(resources_) {}
 
 std::unique_ptr<TfrmInstVXLite> TfrmInstVXLite::Create(const WizardOptions& options) {
   INITCOMMONCONTROLSEX controls{};
@@ -104,7 +87,7 @@ std::unique_ptr<TfrmInstVXLite> TfrmInstVXLite::Create(const WizardOptions& opti
   // The owner of the shell calls made for the window from now on.
   SetApplicationWindow(window->hwnd_);
   window->session_ = std::make_unique<InstallSession>(window->hwnd_, options.prepareWorker);
-  if (!window->CreateControls()) return nullptr;
+  if (!window->view_.Create(window->hwnd_)) return nullptr;
   window->FormCreate();
   return window;
 }
@@ -113,9 +96,6 @@ TfrmInstVXLite::~TfrmInstVXLite() {
   // The install run first: a running worker still posts to the window.
   session_.reset();
   if (hwnd_) DestroyWindow(hwnd_);
-  if (tick_) ImageList_Destroy(tick_);
-  if (iconLarge_) DestroyIcon(iconLarge_);
-  if (iconSmall_) DestroyIcon(iconSmall_);
 }
 
 bool TfrmInstVXLite::IsProductInstalled() const {
@@ -136,67 +116,15 @@ void TfrmInstVXLite::FormCreate() {
   FState = kStateReady;
   FTotalSize = 0;
   FInstallDir.clear();
-  InitTexts();
+  view_.InitTexts();
   // The Java tools are looked for once, here, before the window is shown.
   BuildJDKList(FJDKList, FFirstJDK);
   BuildWTKList(FWTKList, FFirstWTK);
   const std::string programFiles = GetSpecialFolder(CSIDL_PROGRAM_FILES);
   // Setting the field runs its change handler, which enables btnNext.
-  SetText(Ctl::edtTarget, !programFiles.empty() && FolderExists(programFiles)
-                              ? programFiles + "\\" + kDefaultFolderName
-                              : std::string(kFallbackInstallFolder));
-}
-
-void TfrmInstVXLite::InitTexts() {
-  SetText(Ctl::lblWelcome, text::kWelcome);
-  SetText(Ctl::lblFolder, text::kSelectFolder);
-  SetText(Ctl::btnBrowse, text::kBrowse);
-  SetText(Ctl::lblWait, text::kPleaseWait);
-  SetText(Ctl::btnBack, text::kBack);
-  SetText(Ctl::btnNext, text::kNext);
-  SetText(Ctl::lblCopy, kMakerNoticeLine);
-  SetText(Ctl::lblURL, kMakerWebAddress);
-  targets_[Index(Ctl::lblURL)] = kMakerWebAddress;
-  SetText(Ctl::lblIntro, FormatText(text::kIntroFormat, OwnFileVersion().c_str()));
-  SetText(Ctl::lblOPTIONS, text::kOptions);
-  SetText(Ctl::btnCancel, text::kExit);
-  SetText(Ctl::cbEULA, text::kAcceptEula);
-  SetText(Ctl::cboxStart, text::kRunNow);
-  SetText(Ctl::lblNote, text::kJavaNote);
-  SetText(Ctl::lblJDKUrl, text::kJdkRequirement);
-  SetText(Ctl::lblWTKUrl, text::kWtkRequirement);
-  targets_[Index(Ctl::lblJDKUrl)] = kJdkDownloadAddress;
-  targets_[Index(Ctl::lblWTKUrl)] = kWtkDownloadAddress;
-  for (Ctl link : {Ctl::lblJDKUrl, Ctl::lblWTKUrl}) {
-    hints_[Index(link)] =
-        std::string(text::kLinkHintPrefix) + targets_[Index(link)] + text::kLinkHintSuffix;
-    AddHint(link);
-  }
-  SetText(Ctl::gbNOTE, text::kNoteCaption);
-  SetText(Ctl::lblFile, text::kInitialFileLabel);
-  LoadEULA();
-}
-
-// The licence edit gets its text once, after its font and size are set: the
-// edit lays out every line again whenever either changes.
-void TfrmInstVXLite::LoadEULA() {
-  DWORD error = ERROR_SUCCESS;  // stays 0 for a resource without text
-  try {
-    const ResourceBytes bytes = FindResourceBytes(resources_, kEulaResourceName, RT_RCDATA);
-    if (!bytes.data) error = GetLastError();
-    if (bytes.data && bytes.size > 0) {
-      const std::string lines = AgreementLines(std::string_view(bytes.data, bytes.size));
-      if (!lines.empty()) {
-        SetText(Ctl::mmEULA, lines);
-        return;
-      }
-    }
-    LogFailure("reading the licence text (the built-in agreement is shown)", kEulaResourceName,
-               error);
-  } catch (...) {
-    LogCaught("reading the licence text (the built-in agreement is shown)", kEulaResourceName);
-  }
-  SetText(Ctl::mmEULA, text::kBuiltInAgreement);
+  view_.SetText(Ctl::edtTarget, !programFiles.empty() && FolderExists(programFiles)
+                                    ? programFiles + "\\" + kDefaultFolderName
+                                    : std::string(kFallbackInstallFolder));
 }
 
 void TfrmInstVXLite::Show(int showCommand) {
@@ -223,12 +151,47 @@ void TfrmInstVXLite::FormDestroy() {
 
 // ---------------------------------------------------------------- messages
 
+LRESULT CALLBACK TfrmInstVXLite::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
+  TfrmInstVXLite* self = nullptr;
+  if (message == WM_NCCREATE) {
+    self = static_cast<TfrmInstVXLite*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    if (self) self->hwnd_ = window;
+  } else {
+    self = reinterpret_cast<TfrmInstVXLite*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  }
+  if (!self || self->hwnd_ != window) return DefWindowProcA(window, message, wParam, lParam);
+  try {
+    return self->HandleMessage(message, wParam, lParam);
+  } catch (...) {  // no failure leaves a handler
+    LogCaught("handling a window message", std::to_string(message));
+    return 0;
+  }
+}
+
+bool TfrmInstVXLite::RegisterClasses() {
+  static bool registered = false;
+  if (registered) return true;
+  WNDCLASSEXA wizard{};
+  wizard.cbSize = sizeof wizard;
+  wizard.lpfnWndProc = &TfrmInstVXLite::WindowProc;
+  wizard.hInstance = GetModuleHandleA(nullptr);
+  wizard.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wizard.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wizard.lpszClassName = kWizardClassName;
+  if (!RegisterClassExA(&wizard) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  if (!WizardView::RegisterPanelClass()) return false;
+  registered = true;
+  return true;
+}
+
 LRESULT TfrmInstVXLite::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND: {
       HWND control = reinterpret_cast<HWND>(lParam);
       if (control) {
-        OnCommand(IdOf(control), HIWORD(wParam));
+        OnCommand(view_.IdOf(control), HIWORD(wParam));
       } else if (LOWORD(wParam) == IDCANCEL) {  // Esc, by way of IsDialogMessage
         OnCommand(Ctl::btnCancel, BN_CLICKED);
       }
@@ -248,12 +211,12 @@ LRESULT TfrmInstVXLite::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN:
-      return ControlColors(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam));
+      return view_.ControlColors(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam));
     case WM_SIZE:
-      LayoutChildren(hwnd_);
+      view_.LayoutChildren(hwnd_);
       return 0;
     case WM_DPICHANGED:
-      ApplyDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      view_.ApplyDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_ACTIVATE:  // the focus comes back to where it was
       if (LOWORD(wParam) == WA_INACTIVE) {
@@ -297,10 +260,7 @@ LRESULT TfrmInstVXLite::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       return 0;
     case WM_NCDESTROY:
       if (ApplicationWindow() == hwnd_) SetApplicationWindow(nullptr);
-      if (tooltip_ && IsWindow(tooltip_)) DestroyWindow(tooltip_);
-      tooltip_ = nullptr;
-      controls_.fill(nullptr);
-      frames_.fill(nullptr);
+      view_.WindowDestroyed();
       hwnd_ = nullptr;
       return 0;
     default:
@@ -319,7 +279,7 @@ void TfrmInstVXLite::OnCommand(Ctl id, int code) {
     return;
   }
   if (kind == Kind::Button && code == BN_CLICKED) {
-    LogLine("button %s pressed", WithoutAccelerators(Text(id)).c_str());
+    LogLine("button %s pressed", WithoutAccelerators(view_.Text(id)).c_str());
   }
   switch (id) {
     case Ctl::btnBack:
@@ -351,7 +311,7 @@ void TfrmInstVXLite::OnCommand(Ctl id, int code) {
 bool TfrmInstVXLite::TranslateKeys(MSG& message) {
   if (!hwnd_ || (message.hwnd != hwnd_ && !IsChild(hwnd_, message.hwnd))) return false;
   if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
-    const Ctl focus = IdOf(GetFocus());
+    const Ctl focus = view_.IdOf(GetFocus());
     const bool onButton = focus != Ctl::Count && LayoutOf(focus).kind == Kind::Button;
     OnCommand(onButton ? focus : Ctl::btnNext, BN_CLICKED);
     return true;
@@ -395,16 +355,10 @@ void TfrmInstVXLite::pcMainChange() {
   SetWindowTextA(hwnd_, kWindowCaption);
   const Page& active = kPages[FPageIndex];
   // Only the active page's panel is shown, with the banner on top.
-  for (const Page& page : kPages) {
-    if (&page != &active) SetVisible(page.panel, false);
-  }
-  HWND panel = Control(active.panel);
-  SetParent(Control(Ctl::pnlBanner), panel);
-  LayoutChildren(panel);
-  ShowWindow(panel, SW_SHOWNA);
+  view_.ShowPagePanel(active.panel);
   LogLine("page %d (%s) shown", FPageIndex + 1, active.name);
   SetupPage(active);
-  EnsureFocus();
+  view_.EnsureFocus();
 }
 
 void TfrmInstVXLite::SetupPage(const Page& page) {
@@ -419,14 +373,14 @@ void TfrmInstVXLite::SetupPage(const Page& page) {
       BlockWizard();
       return;
     }
-    SetVisible(Ctl::btnBack, page.backShown);
-    SetEnabled(Ctl::btnBack, page.backEnabled);
-    SetVisible(Ctl::btnNext, page.forwardText != nullptr);
-    if (page.forwardText) SetText(Ctl::btnNext, page.forwardText);
-    SetEnabled(Ctl::btnNext, page.forwardEnabled);
-    SetNextGlyph(page.forwardGlyph);
-    SetText(Ctl::btnCancel, page.cancelText);
-    SetEnabled(Ctl::btnCancel, true);
+    view_.SetVisible(Ctl::btnBack, page.backShown);
+    view_.SetEnabled(Ctl::btnBack, page.backEnabled);
+    view_.SetVisible(Ctl::btnNext, page.forwardText != nullptr);
+    if (page.forwardText) view_.SetText(Ctl::btnNext, page.forwardText);
+    view_.SetEnabled(Ctl::btnNext, page.forwardEnabled);
+    view_.SetNextGlyph(page.forwardGlyph);
+    view_.SetText(Ctl::btnCancel, page.cancelText);
+    view_.SetEnabled(Ctl::btnCancel, true);
     if (page.onEnter) (this->*page.onEnter)();
   } catch (...) {  // the wizard stays where it was
     LogCaught("setting up the page", page.name);
@@ -439,7 +393,7 @@ void TfrmInstVXLite::EnterLicence() {
 
 void TfrmInstVXLite::EnterFinish() {
   ShowJavaNote();
-  SetVisible(Ctl::cboxStart, FileExists(FInstallDir + "\\" + kProductExeName));
+  view_.SetVisible(Ctl::cboxStart, FileExists(FInstallDir + "\\" + kProductExeName));
 }
 
 // The product is installed or running: the wizard says so and can only close.
@@ -448,16 +402,16 @@ void TfrmInstVXLite::BlockWizard() {
           FInstalled ? "the product is installed" : "the product runs");
   interaction_.ShowBox(hwnd_, FInstalled ? text::kAlreadyInstalled : text::kAlreadyRunning,
                        BoxKind::Error);
-  SetTextColor(Ctl::lblWelcome, kRed);
-  SetText(Ctl::lblWelcome, text::kCannotProceed);
-  SetVisible(Ctl::lblIntro, false);
+  view_.SetTextColor(Ctl::lblWelcome, kRed);
+  view_.SetText(Ctl::lblWelcome, text::kCannotProceed);
+  view_.SetVisible(Ctl::lblIntro, false);
   FState = kStateEnded;
-  SetEnabled(Ctl::btnNext, false);
-  SetVisible(Ctl::btnNext, false);
-  SetEnabled(Ctl::btnBack, false);
-  SetVisible(Ctl::btnBack, false);
-  SetEnabled(Ctl::btnCancel, true);
-  SetText(Ctl::btnCancel, text::kClose);
+  view_.SetEnabled(Ctl::btnNext, false);
+  view_.SetVisible(Ctl::btnNext, false);
+  view_.SetEnabled(Ctl::btnBack, false);
+  view_.SetVisible(Ctl::btnBack, false);
+  view_.SetEnabled(Ctl::btnCancel, true);
+  view_.SetText(Ctl::btnCancel, text::kClose);
 }
 
 void TfrmInstVXLite::btnNavClick(Ctl sender) {
@@ -472,11 +426,12 @@ void TfrmInstVXLite::btnNavClick(Ctl sender) {
   }
 }
 
-void TfrmInstVXLite::cbEULAClick() { SetEnabled(Ctl::btnNext, IsChecked(Ctl::cbEULA)); }
+void TfrmInstVXLite::cbEULAClick() {
+  view_.SetEnabled(Ctl::btnNext, view_.IsChecked(Ctl::cbEULA));
+}
 
-// Setting a check box by code has the same effect as the user's click.
 void TfrmInstVXLite::SetChecked(Ctl id, bool checked) {
-  SendMessageA(Control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  view_.SetCheck(id, checked);
   if (id == Ctl::cbEULA) cbEULAClick();
 }
 
@@ -541,32 +496,32 @@ void TfrmInstVXLite::Close() {
 }
 
 void TfrmInstVXLite::ShowJavaNote() {
-  SetVisible(Ctl::lblJDKUrl, FFirstJDK == nullptr);
-  SetVisible(Ctl::lblWTKUrl, FFirstWTK == nullptr);
-  SetVisible(Ctl::gbNOTE, FFirstJDK == nullptr || FFirstWTK == nullptr);
+  view_.SetVisible(Ctl::lblJDKUrl, FFirstJDK == nullptr);
+  view_.SetVisible(Ctl::lblWTKUrl, FFirstWTK == nullptr);
+  view_.SetVisible(Ctl::gbNOTE, FFirstJDK == nullptr || FFirstWTK == nullptr);
 }
 
 void TfrmInstVXLite::LinkClick(Ctl link) {
-  const std::string& target = targets_[Index(link)];
+  const std::string& target = view_.LinkTarget(link);
   if (!target.empty()) interaction_.OpenWithShell(target);
 }
 
 // ---------------------------------------------------------------- folder page
 
 void TfrmInstVXLite::edtTargetChange() {
-  SetEnabled(Ctl::btnNext, !TrimBlanks(Text(Ctl::edtTarget)).empty());
+  view_.SetEnabled(Ctl::btnNext, !TrimBlanks(view_.Text(Ctl::edtTarget)).empty());
 }
 
 void TfrmInstVXLite::btnBrowseClick() {
   std::string folder;
   if (interaction_.BrowseForFolder(hwnd_, text::kFolderDialogTitle, folder) &&
       FolderExists(folder)) {
-    SetText(Ctl::edtTarget, folder + "\\" + kDefaultFolderName);
+    view_.SetText(Ctl::edtTarget, folder + "\\" + kDefaultFolderName);
   }
 }
 
 bool TfrmInstVXLite::CheckFolderPage() {
-  const std::string field = Text(Ctl::edtTarget);
+  const std::string field = view_.Text(Ctl::edtTarget);
   std::string reason;
   if (!footprint_) {
     // Read once, from the package in memory: its item list only.
@@ -586,6 +541,54 @@ bool TfrmInstVXLite::CheckFolderPage() {
     interaction_.ShowBox(hwnd_, FolderErrorText(TrimBlanks(field), reason), BoxKind::Error);
   }
   return passed;
+}
+
+// ---------------------------------------------------------------- finish actions
+
+void TfrmInstVXLite::CreateShortcuts(const std::string& installFolder) {
+  // The install folder with its trailing backslash.
+  const std::string dir = installFolder.empty() ? std::string() : installFolder + "\\";
+  if (dir.empty() || !FolderExists(dir)) {  // no link and no step message
+    LogLine("no shortcuts made: the install folder \"%s\" is missing", dir.c_str());
+    return;
+  }
+
+  const std::string target = dir + kProductExeName;
+  int made = 0;
+  for (const ShortcutFolder& place : ShortcutFolders()) {
+    const std::string base = ShortcutBaseFolder(place);
+    if (!FolderExists(base)) continue;
+    const std::string folder = base + place.subfolder;
+    // A group that cannot be made is skipped below. Any other folder (the
+    // Quick Launch ones) is used only when it exists; none is created.
+    if (place.madeBySetup && !CreateFolderPath(folder).value_or(false)) {
+      LogFailure("creating the program group", folder, GetLastError());
+    }
+    if (!FolderExists(folder)) continue;
+    // A link that cannot be made is skipped without a word to the user.
+    const std::string linkFile = LinkFileIn(folder);
+    const HRESULT result = SaveShellLink(target, std::string(), dir, linkFile);
+    if (SUCCEEDED(result)) {
+      ++made;
+    } else {
+      LogFailure("creating a shortcut", linkFile, static_cast<DWORD>(result));
+    }
+  }
+  LogLine("shortcuts made: %d", made);
+  PostMessageA(hwnd_, WM_INST_STEP, 0, kStepShortcutsDone);
+}
+
+void TfrmInstVXLite::StartProductIfAsked() {
+  const std::string product = FInstallDir + "\\" + kProductExeName;
+  const bool exists = FileExists(product);
+  const bool asked = view_.IsChecked(Ctl::cboxStart);
+  if (exists && asked) {
+    LogLine("finish: the product is to be started: \"%s\"", product.c_str());
+    interaction_.OpenWithShell(product);
+  } else {
+    LogLine("finish: the product is not started (%s)",
+            exists ? "not asked" : "not installed");
+  }
 }
 
 }  // namespace vx

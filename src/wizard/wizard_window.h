@@ -1,7 +1,9 @@
 // The wizard window TfrmInstVXLite: five pages (welcome, licence, install
 // folder, progress, finish) above a bar of buttons, and the controller that
 // moves between them. What differs from page to page is one row of the page
-// table (wizard_window.cpp); the controller only reads it.
+// table (wizard_window.cpp); the controller only reads it. The controls
+// themselves are the view's (wizard_view.h), the install run the session's
+// (install_session.h); the controller tells both what to do.
 //
 // Everything here runs on the window's thread. Message boxes, the folder
 // dialog and shell calls go through a WizardInteraction, so test programs
@@ -9,23 +11,20 @@
 #pragma once
 
 #include <windows.h>
-#include <commctrl.h>
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "common/handles.h"
 #include "install/install_thread.h"
 #include "wizard/install_session.h"
 #include "javatools/javatools.h"
 #include "wizard/folder_check.h"
 #include "wizard/interaction.h"
 #include "wizard/wizard_layout.h"
+#include "wizard/wizard_view.h"
 
 namespace vx {
 
@@ -58,12 +57,6 @@ struct WizardOptions {
 // keeps its position (either number is 100 or less).
 int ProgressBarPosition(uint64_t bytesWritten, int64_t totalSize);
 
-// Creates one shell link file through IShellLinkA and IPersistFile, replacing
-// a link file of that name. False when the link object cannot be made or any
-// of its calls fails; nothing is saved then.
-bool CreateShellLink(const std::string& target, const std::string& arguments,
-                     const std::string& workingDirectory, const std::string& linkFile);
-
 class TfrmInstVXLite {
  public:
   // Creates the window with every control, hidden, and runs FormCreate. Null
@@ -89,7 +82,7 @@ class TfrmInstVXLite {
 
   HWND Handle() const { return hwnd_; }
   bool IsOpen() const { return hwnd_ != nullptr; }
-  HWND Control(Ctl id) const { return controls_[Index(id)]; }
+  HWND Control(Ctl id) const { return view_.Control(id); }
   int State() const { return FState; }
   // The install worker, or null; the window keeps it until it is destroyed.
   const TVXInstallThread* Worker() const { return session_ ? session_->Install() : nullptr; }
@@ -101,59 +94,23 @@ class TfrmInstVXLite {
   const TSunJDK* FirstJDK() const { return FFirstJDK; }
   const TMobileWTK* FirstWTK() const { return FFirstWTK; }
   // Hint (tool tip text) and target address of a link label.
-  const std::string& LinkHint(Ctl link) const { return hints_[Index(link)]; }
-  const std::string& LinkTarget(Ctl link) const { return targets_[Index(link)]; }
-  UINT Dpi() const { return dpi_; }
+  const std::string& LinkHint(Ctl link) const { return view_.LinkHint(link); }
+  const std::string& LinkTarget(Ctl link) const { return view_.LinkTarget(link); }
+  UINT Dpi() const { return view_.Dpi(); }
 
  private:
   explicit TfrmInstVXLite(const WizardOptions& options);
 
   static bool RegisterClasses();
   static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT CALLBACK PanelProc(HWND, UINT, WPARAM, LPARAM);
+  // The window's messages, and the controls' notifications its panels pass on.
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  // Messages of the container controls that concern the whole window; false
-  // when the panel's default handling applies.
-  bool HandlePanelMessage(HWND panel, UINT message, WPARAM wParam, LPARAM lParam,
-                          LRESULT& result);
-
-  // ---- window and controls (wizard_controls.cpp)
-  bool CreateControls();
-  void CreateFonts();
-  void ApplyDpi(UINT dpi, const RECT* suggested);
-  void PlaceWindow(const RECT* suggested);
-  void LayoutChildren(HWND container);
-  // A Dock::Across control takes its parent's width less its left margin on
-  // both sides.
-  void StretchAcross(const ControlLayout& item);
-  void AutoSize(Ctl id);
-  void LoadPictures();
-  void AddHint(Ctl link);
-  Ctl IdOf(HWND control) const;
-  HBRUSH BackgroundBrush(Ctl id);
-  COLORREF BackgroundColor(Ctl id) const;
-  LRESULT ControlColors(HWND control, HDC dc);
-  void PaintPanel(HWND panel, HDC dc);
-  bool SetLinkCursor(HWND control);
-  int Scale(int pixels) const;
-
-  void SetText(Ctl id, const std::string& text);
-  std::string Text(Ctl id) const;
-  void SetVisible(Ctl id, bool visible);
-  void SetEnabled(Ctl id, bool enabled);
-  bool IsChecked(Ctl id) const;
-  void SetChecked(Ctl id, bool checked);
-  void SetTextColor(Ctl id, COLORREF color);
-  void SetNextGlyph(bool shown);
-  void EnsureFocus();
 
   // ---- creation, show, destruction
   void FormCreate();
   void FormShow();
   void FormDestroy();
   bool IsProductInstalled() const;
-  void InitTexts();
-  void LoadEULA();
 
   // ---- controller
   // What differs between the pages: one row per page, in page order.
@@ -185,6 +142,8 @@ class TfrmInstVXLite {
   void BlockWizard();
   void btnNavClick(Ctl sender);
   void cbEULAClick();
+  // Setting a check box by code has the same effect as the user's click.
+  void SetChecked(Ctl id, bool checked);
   void btnCancelClick();
   bool FormCloseQuery();
   void Close();
@@ -229,10 +188,11 @@ class TfrmInstVXLite {
   void InstError(int32_t code);
   void InstDone(int32_t mode, int32_t resultCode);
 
-  // ---- finish actions (finish_actions.cpp)
-  // Links to exe in the program group, on the desktop and in the Quick
+  // ---- finish actions
+  // Links to the product in the install folder: in the program group, on the
+  // desktop and in the Quick
   // Launch folders that exist; then posts step 500.
-  void CreateShortcuts(const std::string& exe);
+  void CreateShortcuts(const std::string& installFolder);
 
   // ---- the window's own fields
   int FState = kStateReady;
@@ -261,25 +221,10 @@ class TfrmInstVXLite {
   WizardInteraction& interaction_;
   HMODULE resources_;
   HWND hwnd_ = nullptr;
-  std::array<HWND, kControlCount> controls_{};
-  std::array<HWND, kControlCount> frames_{};   // group box frames of the groups
-  std::array<COLORREF, kControlCount> textColors_{};
-  std::array<std::string, kControlCount> hints_;
-  std::array<std::string, kControlCount> targets_;
-  HWND tooltip_ = nullptr;
+  // The controls and what they show. Its fonts, brushes and pictures are
+  // freed after the destructor's body has destroyed the window.
+  WizardView view_;
   HWND lastFocus_ = nullptr;
-  UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
-  std::array<GdiObject, static_cast<size_t>(FontId::Count)> fonts_;
-  // One brush per background colour the control table names.
-  struct Brush {
-    COLORREF color;
-    GdiObject brush;
-  };
-  std::vector<Brush> brushes_;
-  GdiObject banner_;          // the banner picture, 574 x 47
-  SIZE bannerSize_{};
-  HIMAGELIST tick_ = nullptr; // the tick glyph of "&Install"
-  HICON iconLarge_ = nullptr, iconSmall_ = nullptr;
   bool closing_ = false;
 };
 

@@ -1,15 +1,19 @@
-// The wizard window as a Win32 window: its class, its controls built from the
-// control table, fonts and colours, layout at the window's DPI, the banner
-// picture, the tick glyph and the link labels' hints.
-#include "wizard/wizard_window.h"
+// The wizard window's view: the controls built from the control table, fonts
+// and colours, layout at the window's DPI, the banner picture, the tick
+// glyph, the icons, the link labels' hints, the controls' first texts and the
+// panel window class.
+#include "wizard/wizard_view.h"
+
+#include <commctrl.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
+#include <string_view>
 
 #include "common/product.h"
 #include "common/run_log.h"
 #include "common/system.h"
+#include "wizard/format.h"
 
 namespace vx {
 
@@ -81,10 +85,10 @@ HBITMAP LoadBannerBitmap(HMODULE module, const char* name, SIZE& size, DWORD& er
 
 // A button glyph: a bitmap resource whose top-left pixel marks the
 // transparent colour, as a one-image list in full colour.
-HIMAGELIST LoadGlyph(HMODULE module, const char* name) {
+ImageList LoadGlyph(HMODULE module, const char* name) {
   GdiObject bitmap(LoadImageA(module, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   BITMAP info{};
-  if (!bitmap || !GetObjectA(bitmap.get(), sizeof info, &info)) return nullptr;
+  if (!bitmap || !GetObjectA(bitmap.get(), sizeof info, &info)) return ImageList();
   COLORREF transparent = CLR_NONE;
   if (HDC memory = CreateCompatibleDC(nullptr)) {
     HGDIOBJ old = SelectObject(memory, bitmap.get());
@@ -92,27 +96,49 @@ HIMAGELIST LoadGlyph(HMODULE module, const char* name) {
     SelectObject(memory, old);
     DeleteDC(memory);
   }
-  HIMAGELIST list = ImageList_Create(info.bmWidth, info.bmHeight, ILC_COLOR32 | ILC_MASK, 1, 0);
-  if (!list) return nullptr;
-  if (ImageList_AddMasked(list, static_cast<HBITMAP>(bitmap.get()), transparent) < 0) {
-    ImageList_Destroy(list);
-    return nullptr;
-  }
+  ImageList list(ImageList_Create(info.bmWidth, info.bmHeight, ILC_COLOR32 | ILC_MASK, 1, 0));
+  const auto image = static_cast<HBITMAP>(bitmap.get());
+  if (list && ImageList_AddMasked(list.get(), image, transparent) < 0) list.reset();
   return list;
+}
+
+// The agreement's lines, each ended by CR LF as the edit control shows them;
+// lines in the resource may end with CR LF, LF or CR. The text ends at a
+// NUL byte.
+std::string AgreementLines(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size() + bytes.size() / 32);
+  size_t start = 0;
+  const size_t end = std::min(bytes.find('\0'), bytes.size());
+  while (start < end) {
+    size_t stop = start;
+    while (stop < end && bytes[stop] != '\r' && bytes[stop] != '\n') ++stop;
+    text.append(bytes.substr(start, stop - start));
+    text += "\r\n";
+    if (stop < end && bytes[stop] == '\r') ++stop;
+    if (stop < end && bytes[stop] == '\n') ++stop;
+    start = stop;
+  }
+  return text;
 }
 
 }  // namespace
 
-int TfrmInstVXLite::Scale(int pixels) const {
+WizardView::WizardView(HMODULE resources) : resources_(resources) {
+  textColors_.fill(kDefaultColor);
+}
+
+int WizardView::Scale(int pixels) const {
   return MulDiv(pixels, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI);
 }
 
-bool TfrmInstVXLite::CreateControls() {
+bool WizardView::Create(HWND window) {
+  window_ = window;
   const HINSTANCE instance = GetModuleHandleA(nullptr);
-  dpi_ = WindowDpi(hwnd_);  // the DPI of the monitor the window is on
+  dpi_ = WindowDpi(window_);  // the DPI of the monitor the window is on
   CreateFonts();
   for (const ControlLayout& item : kControls) {
-    HWND parent = item.parent == Ctl::Window ? hwnd_ : controls_[Index(item.parent)];
+    HWND parent = item.parent == Ctl::Window ? window_ : controls_[Index(item.parent)];
     const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlIdBase + Index(item.id)));
     DWORD style = WS_CHILD | WS_VISIBLE;
     DWORD exStyle = 0;
@@ -204,7 +230,7 @@ bool TfrmInstVXLite::CreateControls() {
 
   tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
                              instance, nullptr);
   if (!tooltip_) LogFailure("creating the link hints", TOOLTIPS_CLASSA, GetLastError());
   if (tooltip_) {
@@ -216,24 +242,88 @@ bool TfrmInstVXLite::CreateControls() {
   return true;
 }
 
-void TfrmInstVXLite::LoadPictures() {
+void WizardView::InitTexts() {
+  SetText(Ctl::lblWelcome, text::kWelcome);
+  SetText(Ctl::lblFolder, text::kSelectFolder);
+  SetText(Ctl::btnBrowse, text::kBrowse);
+  SetText(Ctl::lblWait, text::kPleaseWait);
+  SetText(Ctl::btnBack, text::kBack);
+  SetText(Ctl::btnNext, text::kNext);
+  SetText(Ctl::lblCopy, kMakerNoticeLine);
+  SetText(Ctl::lblURL, kMakerWebAddress);
+  targets_[Index(Ctl::lblURL)] = kMakerWebAddress;
+  SetText(Ctl::lblIntro, FormatText(text::kIntroFormat, OwnFileVersion().c_str()));
+  SetText(Ctl::lblOPTIONS, text::kOptions);
+  SetText(Ctl::btnCancel, text::kExit);
+  SetText(Ctl::cbEULA, text::kAcceptEula);
+  SetText(Ctl::cboxStart, text::kRunNow);
+  SetText(Ctl::lblNote, text::kJavaNote);
+  SetText(Ctl::lblJDKUrl, text::kJdkRequirement);
+  SetText(Ctl::lblWTKUrl, text::kWtkRequirement);
+  targets_[Index(Ctl::lblJDKUrl)] = kJdkDownloadAddress;
+  targets_[Index(Ctl::lblWTKUrl)] = kWtkDownloadAddress;
+  for (Ctl link : {Ctl::lblJDKUrl, Ctl::lblWTKUrl}) {
+    hints_[Index(link)] =
+        std::string(text::kLinkHintPrefix) + targets_[Index(link)] + text::kLinkHintSuffix;
+    AddHint(link);
+  }
+  SetText(Ctl::gbNOTE, text::kNoteCaption);
+  SetText(Ctl::lblFile, text::kInitialFileLabel);
+  LoadEULA();
+}
+
+// The licence edit gets its text once, after its font and size are set: the
+// edit lays out every line again whenever either changes.
+void WizardView::LoadEULA() {
+  DWORD error = ERROR_SUCCESS;  // stays 0 for a resource without text
+  try {
+    const ResourceBytes bytes = FindResourceBytes(resources_, kEulaResourceName, RT_RCDATA);
+    if (!bytes.data) error = GetLastError();
+    if (bytes.data && bytes.size > 0) {
+      const std::string lines = AgreementLines(std::string_view(bytes.data, bytes.size));
+      if (!lines.empty()) {
+        SetText(Ctl::mmEULA, lines);
+        return;
+      }
+    }
+    LogFailure("reading the licence text (the built-in agreement is shown)", kEulaResourceName,
+               error);
+  } catch (...) {
+    LogCaught("reading the licence text (the built-in agreement is shown)", kEulaResourceName);
+  }
+  SetText(Ctl::mmEULA, text::kBuiltInAgreement);
+}
+
+void WizardView::WindowDestroyed() {
+  if (tooltip_ && IsWindow(tooltip_)) DestroyWindow(tooltip_);
+  tooltip_ = nullptr;
+  controls_.fill(nullptr);
+  frames_.fill(nullptr);
+  window_ = nullptr;
+}
+
+void WizardView::LoadPictures() {
   DWORD bannerError = ERROR_SUCCESS;
   banner_.reset(LoadBannerBitmap(resources_, kBannerResourceName, bannerSize_, bannerError));
   if (!banner_) LogFailure("loading the banner picture", kBannerResourceName, bannerError);
   tick_ = LoadGlyph(resources_, kTickGlyphResourceName);
   if (!tick_) LogFailure("loading the tick glyph", kTickGlyphResourceName, GetLastError());
-  iconLarge_ = static_cast<HICON>(LoadImageA(resources_, kIconResourceName, IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXICON),
-                                             GetSystemMetrics(SM_CYICON), 0));
-  iconSmall_ = static_cast<HICON>(LoadImageA(resources_, kIconResourceName, IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON),
-                                             GetSystemMetrics(SM_CYSMICON), 0));
+  iconLarge_.reset(static_cast<HICON>(LoadImageA(resources_, kIconResourceName, IMAGE_ICON,
+                                                 GetSystemMetrics(SM_CXICON),
+                                                 GetSystemMetrics(SM_CYICON), 0)));
+  iconSmall_.reset(static_cast<HICON>(LoadImageA(resources_, kIconResourceName, IMAGE_ICON,
+                                                 GetSystemMetrics(SM_CXSMICON),
+                                                 GetSystemMetrics(SM_CYSMICON), 0)));
   if (!iconLarge_ || !iconSmall_) LogFailure("loading the icon", kIconResourceName, GetLastError());
-  if (iconLarge_) SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(iconLarge_));
-  if (iconSmall_) SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(iconSmall_));
+  if (iconLarge_) {
+    SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(iconLarge_.get()));
+  }
+  if (iconSmall_) {
+    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(iconSmall_.get()));
+  }
 }
 
-void TfrmInstVXLite::CreateFonts() {
+void WizardView::CreateFonts() {
   for (size_t i = 0; i < fonts_.size(); ++i) {
     const FontStyle& font = kFonts[i];
     fonts_[i].reset(CreateFontA(Scale(font.height), 0, 0, 0, font.weight, FALSE, font.underline,
@@ -245,8 +335,9 @@ void TfrmInstVXLite::CreateFonts() {
 // Everything that depends on the DPI: fonts, the window's size, every
 // control's place and size, when the window moves to a monitor of another
 // DPI. (At creation the controls are made for the window's DPI at once.)
-void TfrmInstVXLite::ApplyDpi(UINT dpi, const RECT* suggested) {
-  dpi_ = dpi ? dpi : WindowDpi(hwnd_);
+void WizardView::ApplyDpi(UINT dpi, const RECT* suggested) {
+  if (!window_) return;
+  dpi_ = dpi ? dpi : WindowDpi(window_);
   // The fonts in use go only once every control has its new one.
   const auto fontsInUse = std::move(fonts_);
   CreateFonts();
@@ -270,9 +361,9 @@ void TfrmInstVXLite::ApplyDpi(UINT dpi, const RECT* suggested) {
 
 // The window's size for the DPI, its place (the suggested one, else centred
 // on the work area of its monitor), then the docked children.
-void TfrmInstVXLite::PlaceWindow(const RECT* suggested) {
-  const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_STYLE));
-  const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(hwnd_, GWL_EXSTYLE));
+void WizardView::PlaceWindow(const RECT* suggested) {
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrA(window_, GWL_STYLE));
+  const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(window_, GWL_EXSTYLE));
   RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
   AdjustForDpi(frame, style, exStyle, dpi_);
   const int width = frame.right - frame.left;
@@ -285,31 +376,31 @@ void TfrmInstVXLite::PlaceWindow(const RECT* suggested) {
     RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
-    if (GetMonitorInfoA(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+    if (GetMonitorInfoA(MonitorFromWindow(window_, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
       work = monitor.rcWork;
     }
     left = work.left + (work.right - work.left - width) / 2;
     top = work.top + (work.bottom - work.top - height) / 2;
   }
-  SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(window_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   // The frame the system really draws may differ from the computed one (a
   // frame not scaled for this DPI): the client area is what must fit.
   RECT client{};
-  GetClientRect(hwnd_, &client);
+  GetClientRect(window_, &client);
   const int extraWidth = Scale(kClientWidth) - client.right;
   const int extraHeight = Scale(kClientHeight) - client.bottom;
   if (extraWidth || extraHeight) {
-    SetWindowPos(hwnd_, nullptr, 0, 0, width + extraWidth, height + extraHeight,
+    SetWindowPos(window_, nullptr, 0, 0, width + extraWidth, height + extraHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   // The size may not have changed (same DPI): dock the children anyway.
-  LayoutChildren(hwnd_);
-  InvalidateRect(hwnd_, nullptr, TRUE);
+  LayoutChildren(window_);
+  InvalidateRect(window_, nullptr, TRUE);
 }
 
 // Docks the children of a container as the table says: top and bottom ones
 // in table order, then the filling one in what is left.
-void TfrmInstVXLite::LayoutChildren(HWND container) {
+void WizardView::LayoutChildren(HWND container) {
   if (!container) return;
   RECT area{};
   GetClientRect(container, &area);
@@ -347,7 +438,7 @@ void TfrmInstVXLite::LayoutChildren(HWND container) {
   }
 }
 
-void TfrmInstVXLite::StretchAcross(const ControlLayout& item) {
+void WizardView::StretchAcross(const ControlLayout& item) {
   HWND control = Control(item.id);
   HWND parent = control ? GetParent(control) : nullptr;
   if (!parent) return;
@@ -361,7 +452,7 @@ void TfrmInstVXLite::StretchAcross(const ControlLayout& item) {
 
 // Labels and link labels take the size of their text, as the window's
 // labels do (a link then only reacts over its own text).
-void TfrmInstVXLite::AutoSize(Ctl id) {
+void WizardView::AutoSize(Ctl id) {
   HWND control = Control(id);
   if (!control) return;
   const std::string text = Text(id);
@@ -382,7 +473,7 @@ void TfrmInstVXLite::AutoSize(Ctl id) {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-Ctl TfrmInstVXLite::IdOf(HWND control) const {
+Ctl WizardView::IdOf(HWND control) const {
   if (!control) return Ctl::Count;
   const int id = GetDlgCtrlID(control);
   size_t index = kControlCount;
@@ -396,7 +487,7 @@ Ctl TfrmInstVXLite::IdOf(HWND control) const {
   return index < kControlCount ? static_cast<Ctl>(index) : Ctl::Count;
 }
 
-COLORREF TfrmInstVXLite::BackgroundColor(Ctl id) const {
+COLORREF WizardView::BackgroundColor(Ctl id) const {
   for (int depth = 0; id != Ctl::Count && depth < 8; ++depth) {
     const ControlLayout& item = LayoutOf(id);
     if (item.background != kDefaultColor) return item.background;
@@ -406,7 +497,7 @@ COLORREF TfrmInstVXLite::BackgroundColor(Ctl id) const {
   return GetSysColor(COLOR_BTNFACE);
 }
 
-HBRUSH TfrmInstVXLite::BackgroundBrush(Ctl id) {
+HBRUSH WizardView::BackgroundBrush(Ctl id) {
   const COLORREF color = BackgroundColor(id);
   for (const Brush& brush : brushes_) {
     if (brush.color == color && brush.brush) return static_cast<HBRUSH>(brush.brush.get());
@@ -415,7 +506,7 @@ HBRUSH TfrmInstVXLite::BackgroundBrush(Ctl id) {
   return GetSysColorBrush(COLOR_BTNFACE);
 }
 
-LRESULT TfrmInstVXLite::ControlColors(HWND control, HDC dc) {
+LRESULT WizardView::ControlColors(HWND control, HDC dc) {
   const Ctl id = IdOf(control);
   if (id == Ctl::Count) return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
   const COLORREF text = textColors_[Index(id)];
@@ -424,7 +515,7 @@ LRESULT TfrmInstVXLite::ControlColors(HWND control, HDC dc) {
   return reinterpret_cast<LRESULT>(BackgroundBrush(id));
 }
 
-void TfrmInstVXLite::PaintPanel(HWND panel, HDC dc) {
+void WizardView::PaintPanel(HWND panel, HDC dc) {
   const Ctl id = IdOf(panel);
   if (id == Ctl::Count) return;
   const ControlLayout& item = LayoutOf(id);
@@ -458,7 +549,7 @@ void TfrmInstVXLite::PaintPanel(HWND panel, HDC dc) {
   }
 }
 
-bool TfrmInstVXLite::SetLinkCursor(HWND control) {
+bool WizardView::SetLinkCursor(HWND control) {
   const Ctl id = IdOf(control);
   if (id == Ctl::Count || LayoutOf(id).kind != Kind::Link || targets_[Index(id)].empty()) {
     return false;
@@ -467,7 +558,7 @@ bool TfrmInstVXLite::SetLinkCursor(HWND control) {
   return true;
 }
 
-void TfrmInstVXLite::AddHint(Ctl link) {
+void WizardView::AddHint(Ctl link) {
   if (!tooltip_) return;
   TTTOOLINFOA tool{};
   tool.cbSize = sizeof tool;
@@ -481,7 +572,7 @@ void TfrmInstVXLite::AddHint(Ctl link) {
 
 // ---------------------------------------------------------------- small control operations
 
-void TfrmInstVXLite::SetText(Ctl id, const std::string& text) {
+void WizardView::SetText(Ctl id, const std::string& text) {
   HWND control = Control(id);
   if (!control) return;
   SetWindowTextA(control, text.c_str());
@@ -489,7 +580,7 @@ void TfrmInstVXLite::SetText(Ctl id, const std::string& text) {
   if (IsSizedToText(LayoutOf(id).kind)) AutoSize(id);
 }
 
-std::string TfrmInstVXLite::Text(Ctl id) const {
+std::string WizardView::Text(Ctl id) const {
   HWND control = Control(id);
   if (!control) return std::string();
   std::string text(static_cast<size_t>(GetWindowTextLengthA(control)) + 1, '\0');
@@ -498,27 +589,31 @@ std::string TfrmInstVXLite::Text(Ctl id) const {
   return text;
 }
 
-void TfrmInstVXLite::SetVisible(Ctl id, bool visible) {
+void WizardView::SetVisible(Ctl id, bool visible) {
   if (HWND control = Control(id)) ShowWindow(control, visible ? SW_SHOWNA : SW_HIDE);
 }
 
-void TfrmInstVXLite::SetEnabled(Ctl id, bool enabled) {
+void WizardView::SetEnabled(Ctl id, bool enabled) {
   if (HWND control = Control(id)) EnableWindow(control, enabled ? TRUE : FALSE);
 }
 
-bool TfrmInstVXLite::IsChecked(Ctl id) const {
+bool WizardView::IsChecked(Ctl id) const {
   return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-void TfrmInstVXLite::SetTextColor(Ctl id, COLORREF color) {
+void WizardView::SetCheck(Ctl id, bool checked) {
+  SendMessageA(Control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void WizardView::SetTextColor(Ctl id, COLORREF color) {
   textColors_[Index(id)] = color;
   if (HWND control = Control(id)) InvalidateRect(control, nullptr, TRUE);
 }
 
 // The tick beside "&Install", five pixels before the text.
-void TfrmInstVXLite::SetNextGlyph(bool shown) {
+void WizardView::SetNextGlyph(bool shown) {
   BUTTON_IMAGELIST glyph{};
-  glyph.himl = shown ? tick_ : nullptr;
+  glyph.himl = shown ? tick_.get() : nullptr;
   glyph.margin = RECT{0, 0, 5, 0};
   glyph.uAlign = BUTTON_IMAGELIST_ALIGN_LEFT;
   SendMessageA(Control(Ctl::btnNext), BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&glyph));
@@ -527,44 +622,37 @@ void TfrmInstVXLite::SetNextGlyph(bool shown) {
 
 // After a page change the control that had the keyboard focus may be hidden
 // or disabled: the focus then goes to the first control of the Tab order.
-void TfrmInstVXLite::EnsureFocus() {
-  if (!hwnd_ || !IsWindowVisible(hwnd_)) return;
+void WizardView::EnsureFocus() {
+  if (!window_ || !IsWindowVisible(window_)) return;
   HWND focus = GetFocus();
-  if (focus && IsChild(hwnd_, focus) && IsWindowVisible(focus) && IsWindowEnabled(focus)) return;
-  if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) SetFocus(first);
+  if (focus && IsChild(window_, focus) && IsWindowVisible(focus) && IsWindowEnabled(focus)) return;
+  if (HWND first = GetNextDlgTabItem(window_, nullptr, FALSE)) SetFocus(first);
 }
 
-// ---------------------------------------------------------------- window procedures
-
-LRESULT CALLBACK TfrmInstVXLite::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                            LPARAM lParam) {
-  TfrmInstVXLite* self = nullptr;
-  if (message == WM_NCCREATE) {
-    self = static_cast<TfrmInstVXLite*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    if (self) self->hwnd_ = window;
-  } else {
-    self = reinterpret_cast<TfrmInstVXLite*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+void WizardView::ShowPagePanel(Ctl panel) {
+  for (const ControlLayout& item : kControls) {
+    if (item.parent == Ctl::pnlMain && item.kind == Kind::Panel && item.id != panel) {
+      SetVisible(item.id, false);
+    }
   }
-  if (!self || self->hwnd_ != window) return DefWindowProcA(window, message, wParam, lParam);
-  try {
-    return self->HandleMessage(message, wParam, lParam);
-  } catch (...) {  // no failure leaves a handler
-    LogCaught("handling a window message", std::to_string(message));
-    return 0;
-  }
+  HWND shown = Control(panel);
+  SetParent(Control(Ctl::pnlBanner), shown);
+  LayoutChildren(shown);
+  ShowWindow(shown, SW_SHOWNA);
 }
 
-LRESULT CALLBACK TfrmInstVXLite::PanelProc(HWND panel, UINT message, WPARAM wParam,
-                                           LPARAM lParam) {
-  TfrmInstVXLite* self = nullptr;
+// ---------------------------------------------------------------- the panel class
+
+LRESULT CALLBACK WizardView::PanelProc(HWND panel, UINT message, WPARAM wParam,
+                                       LPARAM lParam) {
+  WizardView* self = nullptr;
   if (message == WM_NCCREATE) {
-    self = static_cast<TfrmInstVXLite*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    self = static_cast<WizardView*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
     SetWindowLongPtrA(panel, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   } else {
-    self = reinterpret_cast<TfrmInstVXLite*>(GetWindowLongPtrA(panel, GWLP_USERDATA));
+    self = reinterpret_cast<WizardView*>(GetWindowLongPtrA(panel, GWLP_USERDATA));
   }
-  if (self && self->hwnd_) {
+  if (self && self->window_) {
     try {
       LRESULT result = 0;
       if (self->HandlePanelMessage(panel, message, wParam, lParam, result)) return result;
@@ -576,13 +664,13 @@ LRESULT CALLBACK TfrmInstVXLite::PanelProc(HWND panel, UINT message, WPARAM wPar
   return DefWindowProcA(panel, message, wParam, lParam);
 }
 
-bool TfrmInstVXLite::HandlePanelMessage(HWND panel, UINT message, WPARAM wParam, LPARAM lParam,
-                                        LRESULT& result) {
+bool WizardView::HandlePanelMessage(HWND panel, UINT message, WPARAM wParam, LPARAM lParam,
+                                    LRESULT& result) {
   switch (message) {
     case WM_COMMAND:
     case WM_NEXTDLGCTL:
     case DM_GETDEFID:  // the controls' notifications all reach the window
-      result = HandleMessage(message, wParam, lParam);
+      result = SendMessageA(window_, message, wParam, lParam);
       return true;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
@@ -629,24 +717,15 @@ bool TfrmInstVXLite::HandlePanelMessage(HWND panel, UINT message, WPARAM wParam,
   }
 }
 
-bool TfrmInstVXLite::RegisterClasses() {
+bool WizardView::RegisterPanelClass() {
   static bool registered = false;
   if (registered) return true;
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSEXA wizard{};
-  wizard.cbSize = sizeof wizard;
-  wizard.lpfnWndProc = &TfrmInstVXLite::WindowProc;
-  wizard.hInstance = instance;
-  wizard.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wizard.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wizard.lpszClassName = kWizardClassName;
   WNDCLASSEXA panel{};
   panel.cbSize = sizeof panel;
-  panel.lpfnWndProc = &TfrmInstVXLite::PanelProc;
-  panel.hInstance = instance;
+  panel.lpfnWndProc = &WizardView::PanelProc;
+  panel.hInstance = GetModuleHandleA(nullptr);
   panel.hCursor = LoadCursor(nullptr, IDC_ARROW);
   panel.lpszClassName = kPanelClassName;
-  if (!RegisterClassExA(&wizard) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
   if (!RegisterClassExA(&panel) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
   registered = true;
   return true;
