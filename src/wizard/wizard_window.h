@@ -189,9 +189,9 @@ class TfrmInstVXLite {
   void InstDone(int32_t mode, int32_t resultCode);
 
   // ---- finish actions
-  // Links to the product in the install folder: in the program group, on the
-  // desktop and in the Quick
-  // Launch folders that exist; then posts step 500.
+  // Links to the product in the install folder: in the program group, on
+  // the desktop and in the Quick Launch folders that exist; then posts step
+  // 500.
   void CreateShortcuts(const std::string& installFolder);
 
   // ---- the window's own fields
