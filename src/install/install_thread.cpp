@@ -67,6 +67,12 @@ TVXInstallThread* FindLiveWorker(uint32_t serial) {
 
 }  // namespace
 
+#ifdef VX_KILL_POINTS
+// A test-only setup (tests/e2e) is built with this defined: it ends its own
+// process, without warning, at one chosen check point or journal record.
+void KillPointPassed(const char* kind);
+#endif
+
 bool IsRegistryStepFailure(int32_t resultCode) {
   return resultCode == kFileAssociationFailed || resultCode == kExplorerChoicesFailed ||
          resultCode == kUninstallRecordFailed;
@@ -201,6 +207,9 @@ void TVXInstallThread::WaitAtGate() {
 }
 
 bool TVXInstallThread::PassCheckPoint(CheckPoint point, int32_t item) {
+#ifdef VX_KILL_POINTS
+  KillPointPassed("check");
+#endif
   if (CheckPointObserver) CheckPointObserver(*this, point, item);
   GateLock guard(lock_);
   while (pauseCount_ > 0 && !shuttingDown_) WaitAtGate();

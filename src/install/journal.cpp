@@ -144,6 +144,12 @@ void WriteKeyRecords(const KeyState& key, int depth,
 
 }  // namespace
 
+#ifdef VX_KILL_POINTS
+// A test-only setup (tests/e2e) is built with this defined: it ends its own
+// process, without warning, at one chosen check point or journal record.
+void KillPointPassed(const char* kind);
+#endif
+
 std::string RunJournalIn(const std::string& windowsFolder) {
   return windowsFolder + kJournalFileName;
 }
@@ -190,6 +196,9 @@ bool InstallJournal::Write(const std::vector<std::string>& fields) {
     LogFailure("writing the run's journal", fields.empty() ? "" : fields[0], GetLastError());
     return false;
   }
+#ifdef VX_KILL_POINTS
+  KillPointPassed("record");
+#endif
   return true;
 }
 

@@ -24,6 +24,7 @@
 #include "common/handles.h"
 #include "common/product.h"
 #include "install/install_thread.h"
+#include "kill_points.h"
 #include "machine.h"
 #include "product_window.h"
 #include "setup_run.h"
@@ -416,6 +417,17 @@ void ReachTheCopy(const SetupRun& setup) {
   WaitFor("the copy to get going", [&] { return ProgressPosition(setup) >= 5; });
 }
 
+// "Exit" during the install, "Yes" to the question and "OK" to the notice;
+// then, once the rollback has ended, "Finish" on page 5.
+void CancelAndFinish(const SetupRun& setup) {
+  setup.Click(text::kExit);
+  setup.AnswerBox(text::kAbortQuestion, IDYES);
+  setup.AnswerBox(text::kCancelledInfo, IDOK);
+  setup.WaitForText(text::kUserCancelled, kInstallTimeoutMs);
+  setup.Click(text::kFinish);
+  setup.WaitForCleanExit();
+}
+
 // The association of an edition of the product installed before: the
 // extension's class and its open command.
 void WriteEarlierEdition() {
@@ -442,13 +454,162 @@ void CancelKeepsEarlierEdition(const std::string& exe, const Arguments&) {
   const MachineState before({folder});
   SetupRun setup(exe);
   ReachTheCopy(setup);
-  setup.Click(text::kExit);
-  setup.AnswerBox(text::kAbortQuestion, IDYES);
-  setup.AnswerBox(text::kCancelledInfo, IDOK);
-  setup.WaitForText(text::kUserCancelled, kInstallTimeoutMs);
-  setup.Click(text::kFinish);
-  setup.WaitForCleanExit();
+  CancelAndFinish(setup);
   MachineState({folder}).RequireSameAs(before, "after the rollback");
+}
+
+// The files directly in the payload's root, in the order the package writes
+// them (bytes compared), the uninstall program left out.
+std::vector<std::string> RootItemsInPackageOrder(const std::string& payload) {
+  std::vector<std::string> root;
+  for (const std::string& file : FilesUnder(payload)) {
+    if (file.find('\\', 1) == std::string::npos && Lowercase(file) != UninstallProgramIn("")) {
+      root.push_back(file);
+    }
+  }
+  std::sort(root.begin(), root.end());
+  return root;
+}
+
+// Nothing a run moved aside is left: no aside folder in the install folder,
+// no file beside itself in the Windows folder.
+void RequireNothingMovedAsideLeft(const std::string& folder) {
+  for (const std::string& file : FilesUnder(folder)) {
+    Require(Lowercase(file).find("~vxsetup-aside-") == std::string::npos,
+            "a moved-aside copy is left: " + file);
+  }
+  for (const std::string& file : FilesUnder(WindowsFolder())) {
+    Require(Lowercase(file).find(".vxsetup-") == std::string::npos,
+            "a file of the setup's is left in the Windows folder: " + file);
+  }
+}
+
+// An install folder holding the user's own versions of three item files,
+// one of them read-only: a cancel during the copy (slowed setup), once the
+// copy has written over one of them, gives all three back byte for byte with
+// their dates and attributes; a complete install afterwards replaces them
+// and keeps no moved-aside copy.
+void CancelOverUserFiles(const std::string& exe, const Arguments& arguments) {
+  const std::string folder = DefaultInstallFolder();
+  const std::string payload = PayloadFolder(arguments);
+  const std::vector<std::string> root = RootItemsInPackageOrder(payload);
+  Require(root.size() >= 3, "the payload has fewer than three files in its root");
+  struct UserFile {
+    std::string path;
+    std::string bytes;
+    ULONGLONG written = 0;
+    DWORD attributes = 0;
+  };
+  std::vector<UserFile> mine;
+  Require(CreateDirectoryA(folder.c_str(), nullptr) != FALSE, "the install folder cannot be made");
+  for (size_t i = 0; i < 3; ++i) {
+    UserFile file{folder + root[i], "the user's own " + root[i] + "\r\n"};
+    FileHandle handle(CreateFileA(file.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    Require(handle && WriteFile(handle.get(), file.bytes.data(),
+                                static_cast<DWORD>(file.bytes.size()), &written, nullptr),
+            "the user's file cannot be written: " + file.path);
+    const ULONGLONG date = 126950000000000000ULL + i * 10000000ULL;  // a day in 2003
+    const FILETIME time{static_cast<DWORD>(date), static_cast<DWORD>(date >> 32)};
+    Require(SetFileTime(handle.get(), nullptr, nullptr, &time) != FALSE, "no date set");
+    handle.reset();
+    if (i == 1) SetFileAttributesA(file.path.c_str(), FILE_ATTRIBUTE_READONLY);
+    file.written = LastWriteTime(file.path);
+    file.attributes = GetFileAttributesA(file.path.c_str());
+    mine.push_back(std::move(file));
+  }
+  const MachineState before({folder});
+
+  SetupRun setup(exe);
+  ReachTheCopy(setup);
+  WaitFor("the copy to write over the user's first file", [&] {
+    HANDLE probe = CreateFileA(mine[0].path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(probe);
+    return ReadBytes(mine[0].path) != mine[0].bytes;
+  });
+  CancelAndFinish(setup);
+  for (const UserFile& file : mine) {
+    Require(ReadBytes(file.path) == file.bytes, "the user's file is not back: " + file.path);
+    Require(LastWriteTime(file.path) == file.written, "the user's file lost its date: " + file.path);
+    Require(GetFileAttributesA(file.path.c_str()) == file.attributes,
+            "the user's file lost its attributes: " + file.path);
+  }
+  MachineState({folder}).RequireSameAs(before, "after the rollback");
+  Note("the user's three files are back with their bytes, dates and attributes");
+
+  SetupRun again(exe);
+  StartInstall(again);
+  again.WaitForText(text::kFinished, kInstallTimeoutMs);
+  FinishWith(again, false);
+  RequireInstalled(folder, payload);
+  RequireNothingMovedAsideLeft(folder);
+}
+
+// The setup ended without warning (TerminateProcess, as Task Manager does)
+// at points spread over a whole install: right after journal records (the
+// step they announce not yet taken) and at the worker's check points (the
+// step before taken). Each time the setup is started again: it undoes the
+// dead run before its first page, and the machine is as it was before. The
+// run that is no longer ended (its point lies past the install's last one)
+// is a complete install, checked as such.
+void KilledRuns(const std::string& exe, const Arguments& arguments) {
+  const std::string folder = DefaultInstallFolder();
+  const std::string payload = PayloadFolder(arguments);
+  const int items = static_cast<int>(FilesUnder(payload).size());
+  // Check points: before and after the extraction, before the unpack, around
+  // items, after the unpack, before each registry step and the log.
+  const int checks = 3 + 2 * items + 6;
+  std::vector<std::string> points;
+  for (int check : {1, 2, 3, 4, 5, items / 2, items, checks - 5, checks - 4, checks - 3,
+                    checks - 2, checks - 1, checks}) {
+    points.push_back("check:" + std::to_string(check));
+  }
+  // Records: the run, the folders, items spread over the copy, then every
+  // third one through the listed file, the keys, the uninstall program's copy
+  // and the log, until a run is no longer ended.
+  for (int record : {1, 2, 3, 4, 6, 9, items / 4, items / 2, items - 2}) {
+    points.push_back("record:" + std::to_string(record));
+  }
+  for (int record = items; record < items + 400; record += 3) {
+    points.push_back("record:" + std::to_string(record));
+  }
+  const MachineState before({folder});
+  int killed = 0;
+  for (const std::string& point : points) {
+    Require(SetEnvironmentVariableA("VX_KILL_AT", point.c_str()) != FALSE, "no VX_KILL_AT");
+    std::optional<DWORD> exitCode;
+    {
+      SetupRun setup(exe);
+      StartInstall(setup);
+      exitCode = setup.WaitForExitOrText(text::kFinished, kInstallTimeoutMs);
+      if (!exitCode) {
+        SetEnvironmentVariableA("VX_KILL_AT", nullptr);
+        Note("not ended at " + point + ": the install completes");
+        FinishWith(setup, false);
+      }
+    }
+    SetEnvironmentVariableA("VX_KILL_AT", nullptr);
+    if (!exitCode) {
+      RequireInstalled(folder, payload);
+      RequireNothingMovedAsideLeft(folder);
+      Note(std::to_string(killed) + " killed runs undone, each leaving the machine as before");
+      return;
+    }
+    Require(*exitCode == kKilledExitCode, "the setup ended with " + std::to_string(*exitCode) +
+                                              " at " + point + ", not killed");
+    ++killed;
+    // Started again: the dead run is undone before the first page shows.
+    SetupRun again(exe);
+    again.WaitForText(text::kNext);
+    MachineState({folder}).RequireSameAs(before, "after the run killed at " + point);
+    again.Click(text::kExit);
+    again.AnswerBox(text::kAbortQuestion, IDYES);
+    again.WaitForCleanExit();
+  }
+  Require(false, "every run was ended: the list of points never reaches the install's end");
 }
 
 // A registry key the setup may not write (the extension's "Shell\Open",
@@ -706,6 +867,8 @@ const std::map<std::string, void (*)(const std::string&, const Arguments&)> kSce
     {"cancel_copy", CancelCopy},
     {"drive_root", DriveRoot},
     {"cancel_keeps_earlier_edition", CancelKeepsEarlierEdition},
+    {"cancel_over_user_files", CancelOverUserFiles},
+    {"killed_runs", KilledRuns},
     {"refused_registry", RefusedRegistry},
     {"finish_escape", FinishEscape},
     {"finish_without_shell", FinishWithoutShell},

@@ -28,30 +28,6 @@ HKEY OpenProductKey(HKEY root, const char* path) {
   return key;
 }
 
-// The whole content of a file; fails the scenario when it cannot be read.
-std::string ReadBytes(const std::string& path) {
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr));
-  Require(static_cast<bool>(file), "cannot open " + path);
-  LARGE_INTEGER size{};
-  Require(GetFileSizeEx(file.get(), &size) != FALSE, "no size of " + path);
-  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-  DWORD read = 0;
-  Require(bytes.empty() || (ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                                     &read, nullptr) &&
-                            read == bytes.size()),
-          "cannot read " + path);
-  return bytes;
-}
-
-ULONGLONG LastWriteTime(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  Require(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) != FALSE,
-          "no attributes of " + path);
-  return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-         data.ftLastWriteTime.dwLowDateTime;
-}
-
 // A REG_DWORD value, or nothing.
 std::optional<DWORD> ReadInteger(HKEY root, const std::string& path, const char* name) {
   RegKey key(OpenProductKey(root, path.c_str()));
@@ -110,6 +86,30 @@ std::string Today() {
 }
 
 }  // namespace
+
+std::string ReadBytes(const std::string& path) {
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr));
+  Require(static_cast<bool>(file), "cannot open " + path);
+  LARGE_INTEGER size{};
+  Require(GetFileSizeEx(file.get(), &size) != FALSE, "no size of " + path);
+  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  Require(bytes.empty() || (ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                     &read, nullptr) &&
+                            read == bytes.size()),
+          "cannot read " + path);
+  return bytes;
+}
+
+ULONGLONG LastWriteTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  Require(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) != FALSE,
+          "no attributes of " + path);
+  return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+         data.ftLastWriteTime.dwLowDateTime;
+}
+
 
 bool KeyExists(HKEY root, const char* path) {
   HKEY key = OpenProductKey(root, path);

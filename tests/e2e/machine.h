@@ -34,6 +34,11 @@ std::string PayloadFolder(const Arguments& arguments);
 // The text in lower case, as Windows compares file names.
 std::string Lowercase(std::string text);
 
+// The whole content of a file; fails the scenario when it cannot be read.
+std::string ReadBytes(const std::string& path);
+// A file's last-write time; fails the scenario when it cannot be read.
+ULONGLONG LastWriteTime(const std::string& path);
+
 // Every file under folder, as "\relative\path", sorted without case.
 std::vector<std::string> FilesUnder(const std::string& folder);
 

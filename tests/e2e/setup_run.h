@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <stdexcept>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -140,6 +141,24 @@ class SetupRun {
   }
 
   // Waits for the process to end and requires exit code 0.
+  // Waits for the process to end, or for the wizard to show the text;
+  // the exit code, or nothing when the text came first.
+  std::optional<DWORD> WaitForExitOrText(const std::string& text, DWORD timeoutMs) const {
+    std::optional<DWORD> exitCode;
+    WaitFor("the setup to end or show \"" + text + "\"",
+            [&] {
+              if (WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0) {
+                DWORD code = 0;
+                GetExitCodeProcess(process_.get(), &code);
+                exitCode = code;
+                return true;
+              }
+              return Shows(text);
+            },
+            timeoutMs);
+    return exitCode;
+  }
+
   void WaitForCleanExit(DWORD timeoutMs = kStepTimeoutMs) const {
     Require(WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0,
             "the setup did not end");
