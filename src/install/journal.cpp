@@ -179,7 +179,7 @@ void InstallJournal::EndOnDisk() {
   file_.reset();
 }
 
-bool InstallJournal::Write(const std::vector<std::string>& fields) {
+bool InstallJournal::Write(const std::vector<std::string>& fields, Durability durability) {
   if (!file_) return true;
   std::string line;
   for (const std::string& field : fields) {
@@ -190,9 +190,11 @@ bool InstallJournal::Write(const std::vector<std::string>& fields) {
   std::snprintf(hash, sizeof hash, "\t#%08X\n", static_cast<unsigned>(Fnv1a(line)));
   line += hash;
   DWORD written = 0;
-  // Written through: the record is on the disk before the step it announces.
+  // Written through where the step changes what was there: the record is on
+  // the disk before the step it announces.
   if (!WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
-      written != line.size() || !FlushFileBuffers(file_.get())) {
+      written != line.size() ||
+      (durability == Durability::Flushed && !FlushFileBuffers(file_.get()))) {
     LogFailure("writing the run's journal", fields.empty() ? "" : fields[0], GetLastError());
     return false;
   }
@@ -203,13 +205,13 @@ bool InstallJournal::Write(const std::vector<std::string>& fields) {
 }
 
 bool InstallJournal::FolderMade(const std::string& folder) {
-  if (!Write({"folder", folder})) return false;
+  if (!Write({"folder", folder}, Durability::Written)) return false;
   FolderList.push_back(folder);
   return true;
 }
 
 bool InstallJournal::FileWritten(const std::string& file) {
-  if (!Write({"file", file})) return false;
+  if (!Write({"file", file}, Durability::Written)) return false;
   FileList.push_back(file);
   return true;
 }
@@ -239,8 +241,12 @@ bool InstallJournal::KeysCaptured(std::vector<KeyState> keys) {
     std::vector<std::vector<std::string>> records;
     for (const KeyState& key : keys) WriteKeyRecords(key, 0, records);
     records.push_back({"keys-end"});
-    for (const auto& record : records) {
-      if (!Write(record)) return false;
+    // One flush for the capture: with its keys-end record.
+    for (size_t i = 0; i < records.size(); ++i) {
+      if (!Write(records[i], i + 1 == records.size() ? Durability::Flushed
+                                                     : Durability::Written)) {
+        return false;
+      }
     }
   }
   prior_.keys = std::move(keys);

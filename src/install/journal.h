@@ -99,8 +99,20 @@ class InstallJournal {
   static InstallJournal Parse(std::string_view text, size_t* wholeRecords = nullptr);
 
  private:
-  // Appends one record (its fields) to the journal file, written through.
-  bool Write(const std::vector<std::string>& fields);
+  // How a record reaches the disk before its step is taken.
+  enum class Durability {
+    // Written through: it survives a power cut. For every step that changes
+    // or moves what was there before.
+    Flushed,
+    // Written into the file, flushed with the next flushed record: it
+    // survives the end of the process (a kill, a crash), which leaves the
+    // system's cache to be written out. For making a folder or file where
+    // none was: a power cut can at worst leave such a new one unnamed.
+    Written,
+  };
+  // Appends one record (its fields) to the journal file.
+  bool Write(const std::vector<std::string>& fields,
+             Durability durability = Durability::Flushed);
 
   std::string installFolder_;
   // In the order made; the install log lists them under these names.
