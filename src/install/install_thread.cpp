@@ -275,6 +275,7 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
       TempPackage& package;
       ~CloseAtEnd() { package.Close(); }
     } closeAtEnd{package_};
+    if (ResultCode == kPackageDamaged) return RunEnd::Completed;
     if (!package_.IsOpen()) {
       ResultCode = kNoPackageFile;
       return RunEnd::Completed;

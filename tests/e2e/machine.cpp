@@ -28,6 +28,8 @@ HKEY OpenProductKey(HKEY root, const char* path) {
   return key;
 }
 
+}  // namespace
+
 // The whole content of a file; fails the scenario when it cannot be read.
 std::string ReadBytes(const std::string& path) {
   FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -43,6 +45,8 @@ std::string ReadBytes(const std::string& path) {
           "cannot read " + path);
   return bytes;
 }
+
+namespace {
 
 ULONGLONG LastWriteTime(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};

@@ -19,6 +19,9 @@ bool KeyExists(HKEY root, const char* path);
 
 bool PathExists(const std::string& path);
 
+// The whole content of a file; fails the scenario when it cannot be read.
+std::string ReadBytes(const std::string& path);
+
 std::string WindowsFolder();
 
 // Nothing of the product is on the machine: no folder, record, log or uninstaller.
