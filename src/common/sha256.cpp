@@ -3,6 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define VX_SHA256_X86_SHA 1
+#else
+#define VX_SHA256_X86_SHA 0
+#endif
+
 namespace vx {
 
 namespace {
@@ -32,11 +40,7 @@ uint32_t LoadBigEndian(const uint8_t* bytes) {
          uint32_t{bytes[3]};
 }
 
-}  // namespace
-
-Sha256::Sha256() : state_(kInitialState) {}
-
-void Sha256::Compress(const uint8_t* block) {
+void CompressPortable(std::array<uint32_t, 8>& state, const uint8_t* block) {
   uint32_t w[64];
   for (int i = 0; i < 16; ++i) w[i] = LoadBigEndian(block + 4 * i);
   for (int i = 16; i < 64; ++i) {
@@ -44,8 +48,8 @@ void Sha256::Compress(const uint8_t* block) {
     const uint32_t s1 = RotateRight(w[i - 2], 17) ^ RotateRight(w[i - 2], 19) ^ (w[i - 2] >> 10);
     w[i] = w[i - 16] + s0 + w[i - 7] + s1;
   }
-  uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-  uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
+  uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+  uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
   for (int i = 0; i < 64; ++i) {
     const uint32_t s1 = RotateRight(e, 6) ^ RotateRight(e, 11) ^ RotateRight(e, 25);
     const uint32_t choice = (e & f) ^ (~e & g);
@@ -62,14 +66,95 @@ void Sha256::Compress(const uint8_t* block) {
     b = a;
     a = t1 + t2;
   }
-  state_[0] += a;
-  state_[1] += b;
-  state_[2] += c;
-  state_[3] += d;
-  state_[4] += e;
-  state_[5] += f;
-  state_[6] += g;
-  state_[7] += h;
+  state[0] += a;
+  state[1] += b;
+  state[2] += c;
+  state[3] += d;
+  state[4] += e;
+  state[5] += f;
+  state[6] += g;
+  state[7] += h;
+}
+
+
+#if VX_SHA256_X86_SHA
+// The x86 SHA extensions: four rounds per pair of SHA256RNDS2, the message
+// schedule by SHA256MSG1/MSG2. The state is kept as ABEF and CDGH, the
+// order the instructions want.
+__attribute__((target("sha,sse4.1,ssse3"))) void CompressWithShaInstructions(
+    std::array<uint32_t, 8>& state, const uint8_t* blocks, size_t count) {
+  const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+  __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[0]));
+  __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[4]));
+  const __m128i cdab = _mm_shuffle_epi32(dcba, 0xB1);
+  const __m128i efgh = _mm_shuffle_epi32(hgfe, 0x1B);
+  __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
+  __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
+  for (; count > 0; --count, blocks += 64) {
+    const __m128i abefBefore = abef;
+    const __m128i cdghBefore = cdgh;
+    __m128i words[4];  // the schedule's last 16 words, four at a time
+    for (int group = 0; group < 16; ++group) {
+      __m128i& next = words[group % 4];
+      if (group < 4) {
+        next = _mm_shuffle_epi8(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 16 * group)), byteSwap);
+      } else {
+        const __m128i& before1 = words[(group + 3) % 4];  // the group before
+        const __m128i& before2 = words[(group + 2) % 4];
+        const __m128i& before3 = words[(group + 1) % 4];
+        __m128i sum = _mm_sha256msg1_epu32(next, before3);
+        sum = _mm_add_epi32(sum, _mm_alignr_epi8(before1, before2, 4));
+        next = _mm_sha256msg2_epu32(sum, before1);
+      }
+      __m128i roundInput = _mm_add_epi32(
+          next, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&kRoundConstants[4 * group])));
+      cdgh = _mm_sha256rnds2_epu32(cdgh, abef, roundInput);
+      roundInput = _mm_shuffle_epi32(roundInput, 0x0E);
+      abef = _mm_sha256rnds2_epu32(abef, cdgh, roundInput);
+    }
+    abef = _mm_add_epi32(abef, abefBefore);
+    cdgh = _mm_add_epi32(cdgh, cdghBefore);
+  }
+  const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+  const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+  dcba = _mm_blend_epi16(feba, dchg, 0xF0);
+  hgfe = _mm_alignr_epi8(dchg, feba, 8);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[0]), dcba);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[4]), hgfe);
+}
+#endif
+
+}  // namespace
+
+bool Sha256::HasShaInstructions() {
+#if VX_SHA256_X86_SHA
+  static const bool has = [] {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+    const bool ssse3AndSse41 = (c & (1u << 9)) && (c & (1u << 19));
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+    return ssse3AndSse41 && (b & (1u << 29)) != 0;  // SHA
+  }();
+  return has;
+#else
+  return false;
+#endif
+}
+
+Sha256::Sha256(Engine engine)
+    : engine_(engine),
+      useShaInstructions_(engine == Engine::Fastest && HasShaInstructions()),
+      state_(kInitialState) {}
+
+void Sha256::Compress(const uint8_t* blocks, size_t count) {
+#if VX_SHA256_X86_SHA
+  if (useShaInstructions_) {
+    CompressWithShaInstructions(state_, blocks, count);
+    return;
+  }
+#endif
+  for (; count > 0; --count, blocks += 64) CompressPortable(state_, blocks);
 }
 
 void Sha256::Update(const void* data, size_t size) {
@@ -82,11 +167,14 @@ void Sha256::Update(const void* data, size_t size) {
     bytes += taken;
     size -= taken;
     if (pendingSize_ < pending_.size()) return;
-    Compress(pending_.data());
+    Compress(pending_.data(), 1);
     pendingSize_ = 0;
   }
   // Whole blocks straight from the caller's bytes, without a copy.
-  for (; size >= 64; bytes += 64, size -= 64) Compress(bytes);
+  const size_t wholeBlocks = size / 64;
+  Compress(bytes, wholeBlocks);
+  bytes += 64 * wholeBlocks;
+  size -= 64 * wholeBlocks;
   std::memcpy(pending_.data(), bytes, size);
   pendingSize_ = size;
 }
@@ -105,7 +193,7 @@ Sha256Digest Sha256::Finish() {
   for (size_t i = 0; i < state_.size(); ++i) {
     for (int j = 0; j < 4; ++j) digest[4 * i + j] = static_cast<uint8_t>(state_[i] >> (24 - 8 * j));
   }
-  *this = Sha256();
+  *this = Sha256(engine_);
   return digest;
 }
 

@@ -25,6 +25,25 @@ TEST(Sha256, GivesTheStandardsDigests) {
   };
   for (const KnownDigest& known : cases) {
     EXPECT_EQ(DigestToHex(Sha256Of(known.input)), known.hex) << known.input.size() << " bytes";
+    Sha256 portable(Sha256::Engine::Portable);
+    portable.Update(known.input.data(), known.input.size());
+    EXPECT_EQ(DigestToHex(portable.Finish()), known.hex) << known.input.size() << " bytes";
+  }
+}
+
+// Where the processor has SHA instructions, the two engines agree on every
+// length around the block size and on a large input.
+TEST(Sha256, TheProcessorsShaInstructionsGiveThePortableDigest) {
+  if (!Sha256::HasShaInstructions()) GTEST_SKIP() << "this processor has no SHA instructions";
+  std::string bytes(1 << 20, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
+  for (size_t length : {size_t{0}, size_t{1}, size_t{55}, size_t{64}, size_t{65}, size_t{127},
+                        size_t{128}, size_t{1000}, bytes.size()}) {
+    Sha256 fastest(Sha256::Engine::Fastest);
+    Sha256 portable(Sha256::Engine::Portable);
+    fastest.Update(bytes.data(), length);
+    portable.Update(bytes.data(), length);
+    EXPECT_EQ(fastest.Finish(), portable.Finish()) << length << " bytes";
   }
 }
 
