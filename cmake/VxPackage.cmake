@@ -19,8 +19,21 @@ function(vx_vxpack_command cmd_var dep_var)
   endif()
 endfunction()
 
+# vx_package_digest(<package-file>)
+#   Adds the rule that writes <package-file>.sha256, the package's SHA-256 in
+#   hex, which a setup carries beside its package (VXPACKSHA256 RCDATA) to
+#   find a damaged package before it installs anything.
+function(vx_package_digest package)
+  add_custom_command(OUTPUT ${package}.sha256
+      COMMAND ${CMAKE_COMMAND} -DPACKAGE=${package} -DDIGEST=${package}.sha256
+              -P ${PROJECT_SOURCE_DIR}/cmake/write-digest.cmake
+      DEPENDS ${package} ${PROJECT_SOURCE_DIR}/cmake/write-digest.cmake
+      VERBATIM)
+endfunction()
+
 # vx_embed_package(<target> <rc-file> <package-file> [DEPENDS <target-or-file>...])
-#   Lets <rc-file> of <target> name the package by its bare file name
+#   Lets <rc-file> of <target> name the package, and its digest
+#   (<package-file>.sha256, see vx_package_digest), by their bare file names
 #   (NAME RCDATA "<file name>"): adds the package's folder to the target's
 #   include folders (windres looks for resource files there) and recompiles
 #   the .rc whenever the package changes.
@@ -29,7 +42,8 @@ function(vx_embed_package target rc package)
   get_filename_component(rc ${rc} ABSOLUTE)
   get_filename_component(folder ${package} DIRECTORY)
   target_include_directories(${target} PRIVATE ${folder})
-  set_property(SOURCE ${rc} TARGET_DIRECTORY ${target} APPEND PROPERTY OBJECT_DEPENDS ${package})
+  set_property(SOURCE ${rc} TARGET_DIRECTORY ${target} APPEND PROPERTY OBJECT_DEPENDS ${package}
+      ${package}.sha256)
   foreach(dependency IN LISTS ARG_DEPENDS)
     if(TARGET ${dependency})
       add_dependencies(${target} ${dependency})
@@ -68,8 +82,9 @@ function(vx_make_test_package out folder)
       DEPENDS ${inputs} ${vxpack_dep}
       COMMENT "Packing ${out_name}"
       VERBATIM)
+  vx_package_digest(${out})
   if(ARG_TARGET)
-    target_sources(${ARG_TARGET} PRIVATE ${out})
+    target_sources(${ARG_TARGET} PRIVATE ${out} ${out}.sha256)
     if(ARG_RC)
       vx_embed_package(${ARG_TARGET} ${ARG_RC} ${out})
     else()

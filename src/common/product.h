@@ -28,6 +28,8 @@ inline constexpr char kQuickLaunchSubpath[] = "\\Microsoft\\Internet Explorer\\Q
 
 // ---------------------------------------------------------------- resources
 inline constexpr char kPackageResourceName[] = "VXPACK";
+// The SHA-256 of the package as the build wrote it: 64 lower-case hex digits.
+inline constexpr char kPackageDigestResourceName[] = "VXPACKSHA256";
 inline constexpr char kEulaResourceName[] = "VXEULA";
 inline constexpr char kTickGlyphResourceName[] = "BMP_GREEN_TICK";
 inline constexpr char kBannerResourceName[] = "VXBANNER";       // BITMAP, 574 x 47
@@ -181,6 +183,10 @@ inline constexpr char kFinishedWithCodeFormat[] =
 inline constexpr char kCancelledByUserPrefix[] =
     "Installation of Vantorex\x99 Lite is cancelled by user! (Code=";
 inline constexpr char kUserCancelled[] = "User cancelled installation.";
+// Page 5 after a damaged package (no longer than the finish line above: the
+// label is one line, sized to its text).
+inline constexpr char kPackageDamagedFormat[] =
+    "The installation package is damaged: nothing was installed. (err.code=%d)";
 inline constexpr char kInstallErrorFormat[] =
     "An error occurred during installation process. Error Code = %d";
 inline constexpr char kInitialFileLabel[] = ".../...";

@@ -314,6 +314,7 @@ TVXInstallThread::RunEnd TVXInstallThread::RunInstall() {
       if (Journal) Journal->EndOnDisk();
       return RunEnd::Completed;
     };
+    if (ResultCode == kPackageDamaged) return endedEarly(kPackageDamaged);
     if (!package_.IsOpen()) return endedEarly(kNoPackageFile);
     if (PackageSize < kMinimumPackageSize) return endedEarly(kPackageTooSmall);
     if (InstallFolder.empty()) return endedEarly(kNoInstallFolder);

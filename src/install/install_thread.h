@@ -70,6 +70,10 @@ inline constexpr int32_t kJournalWriteFailed = -116;
 inline constexpr int32_t kExtractNoFolder = -112;     // empty resource, or no usable folder
 inline constexpr int32_t kExtractNoResource = -113;   // resource cannot be opened
 inline constexpr int32_t kExtractWriteFailed = -114;  // temporary file cannot be written
+// The package written out does not have the digest the build recorded beside
+// it (or none is recorded): a damaged or truncated download. The run ends
+// before the unpack with this code, and nothing is installed.
+inline constexpr int32_t kPackageDamaged = -115;
 // UnpackPackage.
 inline constexpr int32_t kUnpackNoPackage = -211;
 inline constexpr int32_t kUnpackFolderTooShort = -212;

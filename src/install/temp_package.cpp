@@ -1,11 +1,31 @@
 #include "install/temp_package.h"
 
+#include <algorithm>
+
 #include "common/files.h"
 
 namespace vx {
 
 namespace {
 constexpr char kPrivateFolderPrefix[] = "vxsetup-";
+// Pieces small enough to be hashed while they are still in the processor's
+// cache, large enough that the writes stay few.
+constexpr DWORD kWritePieceBytes = 256 * 1024;
+
+// Writes every byte through the handle, hashing each piece just before it is
+// written; false when a write fails or falls short.
+bool WriteHashed(HANDLE file, const char* data, DWORD size, Sha256Digest* digest) {
+  Sha256 hash;
+  for (DWORD done = 0; done < size;) {
+    const DWORD piece = std::min(kWritePieceBytes, size - done);
+    hash.Update(data + done, piece);
+    DWORD written = 0;
+    if (!WriteFile(file, data + done, piece, &written, nullptr) || written != piece) return false;
+    done += piece;
+  }
+  *digest = hash.Finish();
+  return true;
+}
 }
 
 bool TempPackage::Create(const std::string& parent, const char* fileName, const char* data,
@@ -18,8 +38,7 @@ bool TempPackage::Create(const std::string& parent, const char* fileName, const 
   file_.reset(CreateFileA(path_.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
                           nullptr, CREATE_NEW,
                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  DWORD written = 0;
-  if (!file_ || !WriteFile(file_.get(), data, size, &written, nullptr) || written != size) {
+  if (!file_ || !WriteHashed(file_.get(), data, size, &writtenDigest_)) {
     Close();
     return false;
   }

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "common/handles.h"
+#include "common/sha256.h"
 
 namespace vx {
 
@@ -28,7 +29,9 @@ class TempPackage {
 
   // Writes the bytes to "<parent>\<private folder>\<fileName>" and keeps the
   // file open. False when the folder or the file cannot be made or written;
-  // nothing stays behind then.
+  // nothing stays behind then. The SHA-256 of the bytes is taken piece by
+  // piece as each piece is written (WrittenDigest), so the package is read
+  // once for both.
   bool Create(const std::string& parent, const char* fileName, const char* data, DWORD size);
   // Opens a package file that exists already, for reading, shared for
   // reading only (no writer, no rename or delete while it is held). It is
@@ -37,6 +40,8 @@ class TempPackage {
 
   bool IsOpen() const { return static_cast<bool>(file_); }
   const std::string& Path() const { return path_; }
+  // The digest of the bytes the last Create wrote.
+  const Sha256Digest& WrittenDigest() const { return writtenDigest_; }
   // The whole package, mapped read-only through the held handle; empty when
   // nothing is open or it cannot be mapped (an empty file included).
   std::string_view Bytes();
@@ -51,6 +56,7 @@ class TempPackage {
   KernelHandle mapping_;
   MappedView view_;
   size_t size_ = 0;
+  Sha256Digest writtenDigest_{};
 };
 
 }  // namespace vx

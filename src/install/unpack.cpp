@@ -3,6 +3,7 @@
 #include "common/files.h"
 #include "common/footprint.h"
 #include "common/product.h"
+#include "common/sha256.h"
 #include "common/text.h"
 #include "install/install_thread.h"
 #include "install/rollback.h"
@@ -94,6 +95,15 @@ bool CreateListedFolder(const std::string& folder, InstallJournal* journal) {
   return ListLevels(MissingLevels(folder), journal) && CreateFolderPath(folder).value_or(false);
 }
 
+// True when the module records the digest (its "VXPACKSHA256" resource) and
+// it is the one given; a module that records none has nothing to vouch for
+// its package.
+bool MatchesRecordedDigest(HMODULE module, const Sha256Digest& digest) {
+  ResourceBytes recorded =
+      FindResourceBytes(module, kPackageDigestResourceName, MAKEINTRESOURCEA(10));  // RT_RCDATA
+  return recorded.data && std::string_view(recorded.data, recorded.size) == DigestToHex(digest);
+}
+
 }  // namespace
 
 void TVXInstallThread::ExtractPackage(std::string& path) {
@@ -113,6 +123,12 @@ void TVXInstallThread::ExtractPackage(std::string& path) {
   if (package_.Create(folder, kTempPackageFileName, resource.data, resource.size)) {
     path = package_.Path();
     ResultCode = kInstallOk;
+    if (!MatchesRecordedDigest(module, package_.WrittenDigest())) {
+      LogLine("extraction: the package does not have the digest the build recorded: damaged");
+      package_.Close();
+      path.clear();
+      ResultCode = kPackageDamaged;
+    }
   } else {
     path.clear();
     ResultCode = kExtractWriteFailed;

@@ -612,6 +612,21 @@ void KilledRuns(const std::string& exe, const Arguments& arguments) {
   Require(false, "every run was ended: the list of points never reaches the install's end");
 }
 
+// Starts the install and waits for page 5 with the failure's text (format
+// with the code); then nothing may be offered to start, the machine must be
+// as before, and "Finish" must end the setup cleanly.
+void RequireUndoneRun(SetupRun& setup, const char* format, int32_t code,
+                      const std::string& folder, const MachineState& before) {
+  StartInstall(setup);
+  char finished[256];
+  std::snprintf(finished, sizeof finished, format, static_cast<int>(code));
+  setup.WaitForText(finished, kInstallTimeoutMs);
+  Require(!setup.Shows(text::kRunNow), "\"Run now\" is offered after a failed install");
+  MachineState({folder}).RequireSameAs(before, "on page 5 of the failed install");
+  setup.Click(text::kFinish);
+  setup.WaitForCleanExit();
+}
+
 // A registry key the setup may not write (the extension's "Shell\Open",
 // protected over an earlier edition's association): the install ends on
 // page 5 with -371, offers no start and makes no link, and what it wrote is
@@ -636,15 +651,41 @@ void RefusedRegistry(const std::string& exe, const Arguments&) {
   }
   const MachineState before({folder});
   SetupRun setup(exe);
-  StartInstall(setup);
-  char finished[256];
-  std::snprintf(finished, sizeof finished, text::kFinishedWithCodeFormat, kFileAssociationFailed);
-  setup.WaitForText(finished, kInstallTimeoutMs);
-  Require(!setup.Shows(text::kRunNow), "\"Run now\" is offered after a failed install");
-  MachineState({folder}).RequireSameAs(before, "on page 5 of the failed install");
-  setup.Click(text::kFinish);
-  setup.WaitForCleanExit();
+  RequireUndoneRun(setup, text::kFinishedWithCodeFormat, kFileAssociationFailed, folder, before);
   Require(!ProductProcessRuns(), "the product was started after a failed install");
+}
+
+// The setup as a damaged download has it, one byte of its package changed:
+// page 5 says the package is damaged, nothing is installed and nothing is
+// offered to start.
+void DamagedPackage(const std::string& exe, const Arguments&) {
+  char temp[MAX_PATH] = {};
+  Require(GetTempPathA(MAX_PATH, temp) != 0, "no temporary folder");
+  const std::string damaged = std::string(temp) + "SetupVXLite-damaged.exe";
+  std::string bytes = ReadBytes(exe);
+  bytes[bytes.size() / 2] ^= 0x20;  // the package fills the middle of the file
+  {
+    FileHandle file(CreateFileA(damaged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    Require(file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                              &written, nullptr) && written == bytes.size(),
+            "the damaged copy cannot be written");
+  }
+  const auto packageOf = [](const std::string& path) {
+    ModuleHandle module(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    Require(static_cast<bool>(module), "cannot load " + path);
+    const ResourceBytes package = FindResourceBytes(module.get(), kPackageResourceName, RT_RCDATA);
+    Require(package.data != nullptr, "no package in " + path);
+    return std::string(package.data, package.size);
+  };
+  Require(packageOf(damaged) != packageOf(exe), "the changed byte is not in the package");
+  const std::string folder = DefaultInstallFolder();
+  const MachineState before({folder});
+  SetupRun setup(damaged);
+  RequireUndoneRun(setup, text::kPackageDamagedFormat, kPackageDamaged, folder, before);
+  RequireNothingInstalled(folder);
+  DeleteFileA(damaged.c_str());
 }
 
 // Esc on page 5, "Run now" ticked: the wizard closes as its caption button
@@ -709,7 +750,7 @@ void CancelCopy(const std::string& exe, const Arguments&) {
   RequireNothingLeft(folder);
   setup.Click(text::kFinish);
   setup.WaitForCleanExit();
-  Require(!VisibleProductWindow(), "the product was started after a cancel");
+  Require(!ProductProcessRuns(), "the product was started after a cancel");
 }
 
 // Time from "Install" to page 5 through the wizard (median over the runs
@@ -871,6 +912,7 @@ const std::map<std::string, void (*)(const std::string&, const Arguments&)> kSce
     {"killed_runs", KilledRuns},
     {"refused_registry", RefusedRegistry},
     {"finish_escape", FinishEscape},
+    {"damaged_package", DamagedPackage},
     {"finish_without_shell", FinishWithoutShell},
     {"install_time", InstallTime},
 };

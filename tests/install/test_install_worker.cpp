@@ -2,6 +2,9 @@
 // real threads, real files, real posted messages to a hidden window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <new>
 #include <numeric>
 
@@ -9,6 +12,7 @@
 #include "common/footprint.h"
 #include "common/product.h"
 #include "common/registry.h"
+#include "common/sha256.h"
 #include "worker_fixtures.h"
 
 namespace vx::test {
@@ -153,7 +157,15 @@ struct EarlyEnd {
   bool tempFolderTooLong;
   bool noInstallFolder;
   int32_t code;
+  // The digest the module records; none given: the package's own.
+  std::optional<std::string> recordedDigest = std::nullopt;
 };
+
+// The package with one byte changed, as a damaged download has it.
+std::string WithOneByteChanged(std::string bytes, size_t at) {
+  bytes[at] = static_cast<char>(bytes[at] ^ 0x20);
+  return bytes;
+}
 
 TEST_F(InstallWorkerTest, RunEndsEarlyWithItsCodeAndLeavesNoTemporaryFile) {
   const std::string valid = BuildTestPackage(SampleItems());
@@ -162,12 +174,18 @@ TEST_F(InstallWorkerTest, RunEndsEarlyWithItsCodeAndLeavesNoTemporaryFile) {
       {"temporary file cannot be written", valid, true, false, kNoPackageFile},
       {"package of 999 bytes", PackageOfSize(999), false, false, kPackageTooSmall},
       {"empty install folder", valid, false, true, kNoInstallFolder},
+      // The digest the build recorded is that of the intact package.
+      {"one byte of the package changed", WithOneByteChanged(valid, valid.size() / 2), false,
+       false, kPackageDamaged, DigestToHex(Sha256Of(valid))},
+      {"package cut short", valid.substr(0, valid.size() - 1), false, false, kPackageDamaged,
+       DigestToHex(Sha256Of(valid))},
+      {"no digest recorded", valid, false, false, kPackageDamaged, ""},
   };
   for (const EarlyEnd& c : cases) {
     SCOPED_TRACE(c.name);
     DrainMessages();
     callback_ = {};
-    PackageModuleFile carrier(scratch_.path(), c.package);
+    PackageModuleFile carrier(scratch_.path(), c.package, c.recordedDigest);
     ASSERT_TRUE(carrier.module());
     // A temporary folder so deep that no private folder fits below it.
     const std::string deep = temp_ + "\\" + std::string(240 - temp_.size(), 'd');
@@ -800,6 +818,66 @@ TEST_F(InstallWorkerTest, WholeFileIsWrittenAndDatedThroughItsHandle) {
   }
   EXPECT_FALSE(TVXInstallThread::WriteWholeFile(scratch_ / "missing\\dated.txt", "x", 1));
 }
+
+#if defined(VX_SETUP_EXE_PATH)
+// The setup this build made, with one byte of its embedded package changed
+// in its file as a damaged download would have it: the worker, reading the
+// package and the digest the build recorded from that file, refuses it before
+// the unpack and leaves the machine as it was; the file as built installs.
+TEST_F(InstallWorkerTest, TheBuiltSetupWithOneChangedPackageByteIsRefusedBeforeTheUnpack) {
+  const auto unixToWindows = [](std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return "Z:" + path;
+  };
+  const auto readAll = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  const std::string setup = readAll(unixToWindows(VX_SETUP_EXE_PATH));
+  const std::string package = readAll(unixToWindows(VX_SETUP_PACKAGE_PATH));
+  ASSERT_GT(package.size(), 4096u);
+  // The package lies in the file as it is: found by its first 4 kB.
+  const size_t start = setup.find(std::string_view(package).substr(0, 4096));
+  ASSERT_NE(start, std::string::npos);
+  ASSERT_EQ(setup.compare(start, package.size(), package), 0);
+
+  struct Case {
+    const char* name;
+    std::string file;
+    int32_t code;
+  } cases[] = {
+      // The damaged one first: the machine must be as before after it.
+      {"one byte of the package changed", WithOneByteChanged(setup, start + package.size() / 2),
+       kPackageDamaged},
+      {"as built", setup, kInstallOk},
+  };
+  int copies = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DrainMessages();
+    callback_ = {};
+    const std::string copy = scratch_.path() + "\\setup" + std::to_string(copies++) + ".exe";
+    {
+      std::ofstream out(copy, std::ios::binary);
+      out.write(c.file.data(), static_cast<std::streamsize>(c.file.size()));
+      ASSERT_TRUE(out.good());
+    }
+    ModuleHandle module(LoadLibraryExA(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(module) << "error " << GetLastError();
+    const MachineSnapshot before({temp_, windows_, installDir_});
+    auto worker = MakeWorker(ModeInstall, module.get());
+    ASSERT_TRUE(RunToEnd(*worker));
+    EXPECT_EQ(callback_.resultCode, c.code);
+    if (c.code == kPackageDamaged) {
+      EXPECT_EQ(sink_->messages, std::vector<Posted>{Step(kStepExtracting)});
+      EXPECT_EQ(MachineSnapshot({temp_, windows_, installDir_}).Differences(before),
+                std::vector<std::string>());
+    } else {
+      EXPECT_TRUE(FileExists(installDir_ + "\\" + kProductExeName));
+    }
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace vx::test

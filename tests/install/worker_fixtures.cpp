@@ -12,6 +12,7 @@
 #include "package/package.h"
 #include "install/prior_state.h"
 #include "common/registry.h"
+#include "common/sha256.h"
 
 namespace vx::test {
 
@@ -107,15 +108,21 @@ bool PumpUntilSignalled(HANDLE handle, DWORD timeoutMs) {
                    timeoutMs);
 }
 
-PackageModuleFile::PackageModuleFile(const std::string& folder, const std::string& bytes) {
+PackageModuleFile::PackageModuleFile(const std::string& folder, const std::string& bytes,
+                                     std::optional<std::string> recordedDigest) {
   path_ = folder + "\\carrier" + std::to_string(g_moduleCounter++) + ".dll";
   if (!CopyFileA((ProgramFolder() + "\\" + kCarrierName).c_str(), path_.c_str(), FALSE)) return;
   if (!bytes.empty()) {
+    const std::string digest = recordedDigest.value_or(DigestToHex(Sha256Of(bytes)));
     HANDLE update = BeginUpdateResourceA(path_.c_str(), FALSE);
     if (!update) return;
-    BOOL ok = UpdateResourceA(update, MAKEINTRESOURCEA(10), "VXPACK",
-                              MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
+    const WORD neutral = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
+    BOOL ok = UpdateResourceA(update, MAKEINTRESOURCEA(10), kPackageResourceName, neutral,
                               const_cast<char*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+    if (ok && !digest.empty()) {
+      ok = UpdateResourceA(update, MAKEINTRESOURCEA(10), kPackageDigestResourceName, neutral,
+                           const_cast<char*>(digest.data()), static_cast<DWORD>(digest.size()));
+    }
     if (!EndUpdateResourceA(update, !ok) || !ok) return;
   }
   module_ = LoadLibraryExA(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);

@@ -71,11 +71,15 @@ inline constexpr UINT kMarkerMessage = WM_APP + 77;
 bool PumpUntilSignalled(HANDLE handle, DWORD timeoutMs = 30000);
 
 // A copy of a tiny resource-only module with the given bytes as its "VXPACK"
-// RCDATA resource, loaded as data; the worker reads its package from it.
+// RCDATA resource and a recorded digest as its "VXPACKSHA256" one, loaded as
+// data; the worker reads its package from it.
 class PackageModuleFile {
  public:
-  // bytes empty: the module carries no package resource at all.
-  PackageModuleFile(const std::string& folder, const std::string& bytes);
+  // bytes empty: the module carries no package resource at all. recordedDigest:
+  // the digest text it carries; none given: the true digest of the bytes; an
+  // empty text: no digest resource.
+  PackageModuleFile(const std::string& folder, const std::string& bytes,
+                    std::optional<std::string> recordedDigest = std::nullopt);
   ~PackageModuleFile();
   PackageModuleFile(const PackageModuleFile&) = delete;
   PackageModuleFile& operator=(const PackageModuleFile&) = delete;
