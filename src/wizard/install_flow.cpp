@@ -155,7 +155,7 @@ void TfrmInstVXLite::InstDone(int32_t mode, int32_t resultCode) {
         FState = kStateFinished;
       } else if (resultCode == kPackageDamaged) {
         LogLine("no shortcuts made: the package is damaged");
-        SetText(Ctl::lblFinal, FormatText(text::kPackageDamagedFormat, resultCode));
+        view_.SetText(Ctl::lblFinal, FormatText(text::kPackageDamagedFormat, resultCode));
       } else if (resultCode != kInstallOk) {
         LogLine("no shortcuts made: the install ended with code %d", static_cast<int>(resultCode));
         view_.SetText(Ctl::lblFinal, FormatText(text::kFinishedWithCodeFormat, resultCode));
