@@ -64,7 +64,7 @@ inline constexpr int32_t kPackageTooSmall = -119;     // PackageSize below 1000
 inline constexpr int32_t kMinimumPackageSize = 1000;
 // The run's journal cannot be made (nothing was changed), or a record of it
 // cannot be written (the run ends, and is undone like a failed registry step).
-inline constexpr int32_t kJournalNotStarted = -115;
+inline constexpr int32_t kJournalNotStarted = -117;
 inline constexpr int32_t kJournalWriteFailed = -116;
 // ExtractPackage.
 inline constexpr int32_t kExtractNoFolder = -112;     // empty resource, or no usable folder
