@@ -52,7 +52,6 @@ class InstallJournal {
   // The run is over, either way: the journal file is deleted (through the
   // handle that wrote it) and closed. Nothing when there is none.
   void EndOnDisk();
-  bool OnDisk() const { return static_cast<bool>(file_); }
 
   // ---- what the install run records, each before it happens; false when
   // the record could not be written through to the journal file (the step
@@ -85,10 +84,6 @@ class InstallJournal {
   // The entries of Files() that the run did not write.
   const std::vector<std::string>& ListedOnly() const { return listedOnly_; }
   const PriorState& Prior() const { return prior_; }
-  bool Empty() const {
-    return FolderList.empty() && FileList.empty() && asides_.empty() &&
-           prior_.placedFiles.empty() && !prior_.keysCaptured;
-  }
   // Forgets everything (a new wizard, or its end); a journal file is ended.
   void Clear();
 
