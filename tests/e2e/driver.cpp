@@ -548,6 +548,58 @@ void CancelOverUserFiles(const std::string& exe, const Arguments& arguments) {
   RequireNothingMovedAsideLeft(folder);
 }
 
+// Fills a drive with one file of the given name until the drive is full;
+// the file is left there.
+void FillDrive(const std::string& filler) {
+  FileHandle file(CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  Require(static_cast<bool>(file), "the filler cannot be made: " + filler);
+  const std::string block(1024 * 1024, 'f');
+  for (DWORD piece = static_cast<DWORD>(block.size()); piece >= 512;) {
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file.get(), block.data(), piece, &written, nullptr);
+    if (!ok || written < piece) piece /= 2;  // full at this size: finer pieces fill the rest
+  }
+}
+
+// "<letter>=small": the drive is a small one of its own. After the folder
+// check has found it roomy enough and the (slowed) copy is under way,
+// another program fills it: the copy ends with the unpack code, and Exit
+// undoes the run. Once the filler is deleted again the drive and the machine
+// are as before.
+void FullDisk(const std::string& exe, const Arguments& drives) {
+  Require(drives.size() == 1 && drives[0].size() > 2, "no small drive given");
+  const std::string root = drives[0].substr(0, 1) + ":\\";
+  ULARGE_INTEGER available{}, total{};
+  Require(GetDiskFreeSpaceExA(root.c_str(), &available, &total, nullptr) != FALSE,
+          "the small drive cannot be measured");
+  // Never fill a drive that is not the small one the scenario asked for.
+  Require(total.QuadPart <= 128ull * 1024 * 1024, root + " is not a small drive: not filled");
+  const std::string folder = root + kDefaultFolderName;
+  const std::vector<std::string> namesBefore = NamesIn(root);
+  const MachineState before({folder});
+
+  SetupRun setup(exe);
+  GoToPage(setup, 3);
+  TypeFolder(setup, folder);
+  setup.Click(text::kInstall);
+  setup.WaitForText(text::kStepCopyingFiles);
+  WaitFor("the copy to get going", [&] { return ProgressPosition(setup) >= 5; });
+  const std::string filler = root + "filler.bin";
+  FillDrive(filler);
+  char error[256];
+  std::snprintf(error, sizeof error, text::kInstallErrorFormat, kUnpackCannotWrite);
+  setup.AnswerBox(error, IDOK);
+  setup.Click(text::kExit);
+  setup.WaitForCleanExit();
+  Require(!setup.Box(), "a question was asked");
+  Require(DeleteFileA(filler.c_str()) != FALSE, "the filler cannot be deleted");
+  Require(NamesIn(root) == namesBefore, "the small drive's root differs after the rollback");
+  MachineState({folder}).RequireSameAs(before, "after the rollback");
+  Require(!KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey), "an uninstall record was written");
+  Note("the full drive ended the copy with the unpack code; the run was undone");
+}
+
 // The setup ended without warning (TerminateProcess, as Task Manager does)
 // at points spread over a whole install: right after journal records (the
 // step they announce not yet taken) and at the worker's check points (the
@@ -910,6 +962,7 @@ const std::map<std::string, void (*)(const std::string&, const Arguments&)> kSce
     {"cancel_keeps_earlier_edition", CancelKeepsEarlierEdition},
     {"cancel_over_user_files", CancelOverUserFiles},
     {"killed_runs", KilledRuns},
+    {"full_disk", FullDisk},
     {"refused_registry", RefusedRegistry},
     {"finish_escape", FinishEscape},
     {"damaged_package", DamagedPackage},

@@ -8,7 +8,8 @@
 #       a 32-bit one
 #   e2e.sh scenario <template> <work> <driver.exe> <setup.exe> <name> [args]
 #       copies the template to <work>/prefix, prepares the drive letters the
-#       arguments name ("r=cdrom": a CD-ROM drive, "q=nodrive": no drive),
+#       arguments name ("r=cdrom": a CD-ROM drive, "q=nodrive": no drive,
+#       "t=small": a drive of its own of 40 MB, a tmpfs mounted for the run),
 #       plants the links they name ("Tools=link": C:\Tools, a link to a
 #       folder elsewhere, as another program of the user could make it) and
 #       runs the driver there with a wineserver of its own.
@@ -28,6 +29,10 @@ case ${1:-} in
   scenario)
     template=$2 work=$3 driver=$4 setup=$5 name=$6
     shift 6
+    sudo=
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    # A small drive an earlier run left mounted (it was killed) goes first.
+    ! mountpoint -q "$work/small" || $sudo umount "$work/small"
     rm -rf "$work"
     mkdir -p "$work"
     cp -a "$template" "$work/prefix"
@@ -48,12 +53,20 @@ case ${1:-} in
           wineserver -k || true ;;
         nodrive)
           rm -f "$WINEPREFIX/dosdevices/$letter:" ;;
+        small)
+          # A scenario fills this drive on purpose: it must be the small one,
+          # never the disk the work folder lies on.
+          mkdir -p "$work/small"
+          $sudo mount -t tmpfs -o size=40m,mode=0777 vx-small-drive "$work/small"
+          mountpoint -q "$work/small" || { echo "e2e.sh: the small drive is not mounted" >&2; exit 1; }
+          ln -sfn "$work/small" "$WINEPREFIX/dosdevices/$letter:" ;;
         link)
           mkdir -p "$work/elsewhere"
           ln -sfn "$work/elsewhere" "$WINEPREFIX/drive_c/$letter" ;;
       esac
     done
-    trap 'vx_stop_server; rm -rf "$work/prefix"' EXIT
+    trap 'vx_stop_server; rm -rf "$work/prefix"
+          ! mountpoint -q "$work/small" || $sudo umount "$work/small"' EXIT
     vx_start_server
     wine "$driver" "$name" "$(windows_path "$setup")" "$@" </dev/null
     ;;
