@@ -1,8 +1,10 @@
 #include "package/builder.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <unordered_set>
 
 #include "package/package_files.h"
 
@@ -84,6 +86,8 @@ BuildReport PlanPackage(const std::vector<PackEntry>& entries, std::string_view 
   sizes.reserve(entries.size());
   int64_t listOffset = kPackHeaderSize;
   int64_t listLength = 0;
+  std::unordered_set<std::string> names;  // lower case: Windows compares so
+  names.reserve(entries.size());
   for (const PackEntry& entry : entries) {
     const char* problem = FieldTextProblem(entry.Folder);
     if (problem == nullptr) problem = FieldTextProblem(entry.FileName);
@@ -93,6 +97,13 @@ BuildReport PlanPackage(const std::vector<PackEntry>& entries, std::string_view 
     std::string unsafe = UnsafePathReason(entry.Folder, entry.FileName);
     if (!unsafe.empty()) {
       return Failure(kBuildUnsafePath, EntryName(entry) + ": unsafe path: " + unsafe);
+    }
+    std::string name = EntryName(entry);
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (!names.insert(std::move(name)).second) {
+      return Failure(kBuildDuplicateName,
+                     EntryName(entry) + ": names the same file as an earlier entry");
     }
     int64_t size = static_cast<int64_t>(entry.Content.size());
     if (!entry.SourcePath.empty()) {

@@ -20,6 +20,9 @@ inline constexpr int32_t kBuildHeaderTooLong = -5;     // line 1 + line 2 exceed
 inline constexpr int32_t kBuildTooLarge = -6;          // package would pass 2 GiB - 1
 inline constexpr int32_t kBuildUnreadable = -7;        // a source file cannot be read
 inline constexpr int32_t kBuildWriteFailed = -8;       // the output cannot be written
+// Two entries name one file on Windows (names compare without regard to
+// case there): the second would overwrite the first.
+inline constexpr int32_t kBuildDuplicateName = -9;
 
 // One item to pack. Its bytes come from SourcePath when that is set,
 // otherwise from Content.
@@ -47,7 +50,8 @@ struct BuildReport {
 
 // Lays the entries out in the given order (first offset 99, each next the
 // previous offset + size) and returns the whole package in out. Refuses names
-// with "," "|" or control characters, unsafe paths, a bad identifier, a header
+// with "," "|" or control characters, unsafe paths, two entries of one name
+// (letter case aside), a bad identifier, a header
 // that does not fit and packages of 2 GiB or more; out is left empty then.
 BuildReport BuildPackageBytes(const std::vector<PackEntry>& entries, std::string_view identifier,
                               std::string& out);

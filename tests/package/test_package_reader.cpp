@@ -376,6 +376,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"LineBreakInName", {"\\", "a\r\nb", 0, "", "x"}, kId, kBuildBadName},
         RefusalCase{"BlankAtNameEnd", {"\\", "a.txt ", 0, "", "x"}, kId, kBuildBadName},
         RefusalCase{"UnsafeFolder", {"\\..", "a.txt", 0, "", "x"}, kId, kBuildUnsafePath},
+        RefusalCase{"SameNameOtherCase", {"\\SUB", "B.txt", 0, "", "x"}, kId,
+                    kBuildDuplicateName},
         RefusalCase{"MissingSource", {"\\", "c.txt", 0, "no-such-file.bin", ""}, kId,
                     kBuildUnreadable},
         RefusalCase{"BarInIdentifier", {"\\", "c.txt", 0, "", "x"}, "VXID|1", kBuildBadIdentifier},
