@@ -242,6 +242,8 @@ bool IsLink(const std::string& path) {
   return IsLinkAt(path, GetFileAttributesA(path.c_str()));
 }
 
+bool IsLink(const std::string& path, DWORD attributes) { return IsLinkAt(path, attributes); }
+
 bool PathCrossesLink(const std::string& path) {
   std::string level = path;
   while (level.size() > 3 && level.back() == '\\') level.pop_back();

@@ -85,6 +85,9 @@ bool CreateHeldFolderPath(const std::string& path, const char* rights,
 // behind it is somewhere else than its path says. A cloud file's placeholder
 // is a reparse point too, but no link.
 bool IsLink(const std::string& path);
+// The same with the path's attributes read already (INVALID_FILE_ATTRIBUTES:
+// nothing stands there).
+bool IsLink(const std::string& path, DWORD attributes);
 
 // True when the path, or an existing level above it, is a link.
 bool PathCrossesLink(const std::string& path);

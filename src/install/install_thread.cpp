@@ -211,6 +211,10 @@ bool TVXInstallThread::PassCheckPoint(CheckPoint point, int32_t item) {
   KillPointPassed("check");
 #endif
   if (CheckPointObserver) CheckPointObserver(*this, point, item);
+  return WaitWhilePaused();
+}
+
+bool TVXInstallThread::WaitWhilePaused() {
   GateLock guard(lock_);
   while (pauseCount_ > 0 && !shuttingDown_) WaitAtGate();
   return !shuttingDown_;

@@ -84,6 +84,9 @@ inline constexpr int32_t kUnpackFolderNotCreated = -216;
 inline constexpr int32_t kUnpackFolderNotTrusted = -217;
 inline constexpr int32_t kUnpackListTooShort = -218;
 inline constexpr int32_t kUnpackTooFewRecords = -219;
+// The package copy's header or item list cannot be read (the copy cannot be
+// mapped, or a read of it fails): not a list too short.
+inline constexpr int32_t kUnpackPackageUnreadable = -229;
 inline constexpr int32_t kUnpackCannotOpen = -228;
 inline constexpr int32_t kUnpackCannotRead = -238;
 inline constexpr int32_t kUnpackItemFolderNotCreated = -258;
@@ -193,8 +196,9 @@ class TVXInstallThread {
   // ---- the steps (run on the worker thread; public so each can be tested)
   // Writes the package resource to "vxpack.pck" in a private folder of this
   // run under the temporary folder (install/temp_package.h) and keeps it
-  // open. Sets PackageSize and ResultCode; path: the file, empty after a
-  // failed write, unchanged after the other failures.
+  // open; a pause holds the copy between its pieces, and a cancel stops it
+  // (-114, no file). Sets PackageSize and ResultCode; path: the file, empty
+  // after a failed or stopped write, unchanged after the other failures.
   void ExtractPackage(std::string& path);
   // Unpacks every item of the package into InstallFolder, reading only
   // through the handle ExtractPackage kept (a package given by another path
@@ -246,6 +250,9 @@ class TVXInstallThread {
   RunEnd RunRollback();
   // Waits while paused; false when the worker is being destroyed.
   bool PassCheckPoint(CheckPoint point, int32_t item = -1);
+  // The same between the pieces of a step, where tests look at no check
+  // point.
+  bool WaitWhilePaused();
   // Posts a message to the window, waiting first while paused.
   bool Post(UINT message, WPARAM wParam, LPARAM lParam);
   // Waits until the worker is destroyed.
@@ -257,10 +264,17 @@ class TVXInstallThread {
   void RunCompletionCallback();
   bool ShuttingDown();
   UnpackOutcome EndUnpack(bool abandoned, int32_t itemIndex);
-  // Moves a file that stands where an item goes into this run's folder of
-  // files moved aside, recorded in the journal first; true when nothing
-  // stands there or it was moved, false when it could not be.
-  bool MoveAsideExisting(const std::string& path);
+  // Moves a file that stands where an item goes (its attributes as read, or
+  // INVALID_FILE_ATTRIBUTES) into this run's folder of files moved aside,
+  // recorded in the journal first; true when nothing stands there or it was
+  // moved, false when it could not be.
+  bool MoveAsideExisting(const std::string& path, DWORD attributes);
+  // Makes the item's file (item.FileName, the full path) from its bytes in
+  // the package copy, read view by view, and dates it through the same
+  // handle. kInstallOk, kUnpackCannotRead when the copy cannot be read, or
+  // kUnpackCannotWrite. keepBytes: the bytes are kept as the uninstall
+  // program's too.
+  int32_t WriteItemFile(const TPackItem& item, bool keepBytes);
   std::string UninstallProgramLocation();
   // What the values of the footprint's keys are made from in this run.
   InstallFacts Facts();

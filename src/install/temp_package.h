@@ -8,10 +8,16 @@
 // through that handle (a read-only mapping of it); the name is never opened
 // again. Closing the handle removes the file and then its folder, and so does
 // the end of the process.
+//
+// The copy is read through one mapped view of at most kViewBytes at a time,
+// moved along as the reads go, so that the address space a run needs does
+// not grow with the package (a package of 1.5 GB in a 32-bit process).
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -22,17 +28,25 @@ namespace vx {
 
 class TempPackage {
  public:
+  // The largest view of the copy mapped at one time.
+  static constexpr size_t kViewBytes = 64 * 1024 * 1024;
+  // Asked between the pieces of a copy being written: false stops it.
+  using KeepGoing = std::function<bool()>;
+  enum class CreateResult { Written, Stopped, Failed };
+
   TempPackage() = default;
   ~TempPackage() { Close(); }
   TempPackage(const TempPackage&) = delete;
   TempPackage& operator=(const TempPackage&) = delete;
 
   // Writes the bytes to "<parent>\<private folder>\<fileName>" and keeps the
-  // file open. False when the folder or the file cannot be made or written;
-  // nothing stays behind then. The SHA-256 of the bytes is taken piece by
-  // piece as each piece is written (WrittenDigest), so the package is read
-  // once for both.
-  bool Create(const std::string& parent, const char* fileName, const char* data, DWORD size);
+  // file open. Failed when the folder or the file cannot be made or written,
+  // Stopped when keepGoing (asked between pieces of a few hundred KB) said
+  // no; nothing stays behind then. The SHA-256 of the bytes is taken piece
+  // by piece as each piece is written (WrittenDigest), so the package is
+  // read once for both.
+  CreateResult Create(const std::string& parent, const char* fileName, const char* data,
+                      DWORD size, const KeepGoing& keepGoing = nullptr);
   // Opens a package file that exists already, for reading, shared for
   // reading only (no writer, no rename or delete while it is held). It is
   // left on disk when closed.
@@ -42,9 +56,16 @@ class TempPackage {
   const std::string& Path() const { return path_; }
   // The digest of the bytes the last Create wrote.
   const Sha256Digest& WrittenDigest() const { return writtenDigest_; }
-  // The whole package, mapped read-only through the held handle; empty when
-  // nothing is open or it cannot be mapped (an empty file included).
-  std::string_view Bytes();
+  uint64_t Size() const { return size_; }
+  // Up to `wanted` bytes of the package from `offset`, read-only, through
+  // the held handle: all of them when they fit one view (the view moves to
+  // them when needed), else those up to the view's end. Empty when nothing
+  // is open, the range is empty or lies outside the package, or the view
+  // cannot be mapped (GetLastError tells why). Valid until the next call.
+  std::string_view Read(uint64_t offset, size_t wanted);
+  // Copies `size` bytes at `offset` into `out`, through as many views as it
+  // takes; false as Read fails.
+  bool CopyOut(uint64_t offset, size_t size, char* out);
   // Unmaps and closes; a created copy and its folder are gone afterwards.
   void Close();
 
@@ -55,7 +76,9 @@ class TempPackage {
   FileHandle folderHold_;  // removes the private folder when closed
   KernelHandle mapping_;
   MappedView view_;
-  size_t size_ = 0;
+  uint64_t viewStart_ = 0;  // where view_ lies in the package
+  size_t viewSize_ = 0;
+  uint64_t size_ = 0;
   Sha256Digest writtenDigest_{};
 };
 

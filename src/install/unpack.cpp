@@ -120,7 +120,11 @@ void TVXInstallThread::ExtractPackage(std::string& path) {
     ResultCode = kExtractNoFolder;
     return;
   }
-  if (package_.Create(folder, kTempPackageFileName, resource.data, resource.size)) {
+  // Between pieces: a pause holds the copy, a cancel ends it.
+  const TempPackage::CreateResult created =
+      package_.Create(folder, kTempPackageFileName, resource.data, resource.size,
+                      [this] { return WaitWhilePaused() && !CancelRequested.load(); });
+  if (created == TempPackage::CreateResult::Written) {
     path = package_.Path();
     ResultCode = kInstallOk;
     if (!MatchesRecordedDigest(module, package_.WrittenDigest())) {
@@ -130,6 +134,9 @@ void TVXInstallThread::ExtractPackage(std::string& path) {
       ResultCode = kPackageDamaged;
     }
   } else {
+    if (created == TempPackage::CreateResult::Stopped) {
+      LogLine("extraction: stopped by a cancel; the copy is gone");
+    }
     path.clear();
     ResultCode = kExtractWriteFailed;
   }
@@ -158,8 +165,7 @@ void TVXInstallThread::ParseItemLines(const std::vector<std::string>& lines,
   }
 }
 
-bool TVXInstallThread::MoveAsideExisting(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+bool TVXInstallThread::MoveAsideExisting(const std::string& path, DWORD attributes) {
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
@@ -183,6 +189,34 @@ bool TVXInstallThread::MoveAsideExisting(const std::string& path) {
     return false;
   }
   return true;
+}
+
+int32_t TVXInstallThread::WriteItemFile(const TPackItem& item, bool keepBytes) {
+  FileHandle file(CreateFileA(item.FileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return kUnpackCannotWrite;
+  if (keepBytes) uninstallProgram_.clear();
+  const uint64_t offset = static_cast<uint64_t>(item.Offset);
+  const size_t size = static_cast<size_t>(item.Size);
+  // An item that fits a view, which is nearly every one, is one read and
+  // one write; a larger one goes view by view.
+  for (size_t done = 0; done < size;) {
+    const std::string_view piece = package_.Read(offset + done, size - done);
+    if (piece.empty()) {
+      LogFailure("unpack: reading the package copy", item.FileName, GetLastError());
+      return kUnpackCannotRead;
+    }
+    if (keepBytes) uninstallProgram_.append(piece);
+    DWORD written = 0;
+    if (!WriteFile(file.get(), piece.data(), static_cast<DWORD>(piece.size()), &written,
+                   nullptr) ||
+        written != piece.size()) {
+      return kUnpackCannotWrite;
+    }
+    done += piece.size();
+  }
+  if (item.FileDate > 0) StampLastWriteTime(file.get(), item.FileDate);
+  return kInstallOk;
 }
 
 UnpackOutcome TVXInstallThread::EndUnpack(bool abandoned, int32_t itemIndex) {
@@ -254,9 +288,23 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     ResultCode = kUnpackCannotOpen;
     return end();
   }
-  const std::string_view package = package_.Bytes();
   ItemLines.clear();
-  ReadItemListFrom(package, &ItemLines);  // a failure leaves too few lines
+  const uint64_t packageSize = package_.Size();
+  // The reader checks the list's bounds before it reads: a read that fails
+  // is the copy that cannot be read, not a list too short.
+  bool unreadable = false;
+  ReadItemListThrough(
+      packageSize,
+      [this, &unreadable](uint64_t offset, size_t size, char* out) {
+        unreadable = !package_.CopyOut(offset, size, out);
+        return !unreadable;
+      },
+      &ItemLines);
+  if (unreadable) {
+    ResultCode = kUnpackPackageUnreadable;
+    LogFailure("unpack: reading the package copy", package_.Path(), GetLastError());
+    return end();
+  }
   if (ItemLines.size() < 2) return end();
 
   ResultCode = kUnpackTooFewRecords;
@@ -265,7 +313,6 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
 
   ResultCode = kUnpackCannotOpen;
   Post(WM_INST_STEP, 0, kStepCopyingFiles);
-  if (package.empty()) return end();
   int32_t bytesWritten = 0;
   std::string readyFolder;  // the last item's folder, which exists
 
@@ -303,19 +350,21 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
 
     // An item's bytes must lie inside the package.
     if (item.Size < 0 || item.Offset < 0 ||
-        static_cast<uint64_t>(item.Offset) + static_cast<uint64_t>(item.Size) > package.size()) {
+        static_cast<uint64_t>(item.Offset) + static_cast<uint64_t>(item.Size) > packageSize) {
       return end();
     }
 
-    // An existing link at the item's name would take the bytes elsewhere.
-    if (IsLink(item.FileName)) {
+    // What stands at the item's name, looked at once. An existing link there
+    // would take the bytes elsewhere.
+    const DWORD standing = GetFileAttributesA(item.FileName.c_str());
+    if (IsLink(item.FileName, standing)) {
       ResultCode = kUnpackCannotWrite;
       LogLine("unpack: not written through a link: %s", item.FileName.c_str());
       return end();
     }
     // A file already there is kept until the run is over: moved aside, it
     // comes back if the run is undone.
-    if (!MoveAsideExisting(item.FileName)) {
+    if (!MoveAsideExisting(item.FileName, standing)) {
       ResultCode = kUnpackCannotWrite;
       return end();
     }
@@ -326,19 +375,13 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     }
     // The uninstall program goes on into the Windows folder: from these
     // bytes, never from the file anybody could change once it is written.
-    if (_stricmp(item.FileName.c_str(), uninstallProgram.c_str()) == 0) {
-      uninstallProgram_.assign(package.data() + item.Offset, static_cast<size_t>(item.Size));
-      uninstallProgramDate_ = item.FileDate;
-    }
-    // Written straight from the view of the package and dated through the
+    const bool isUninstallProgram =
+        _stricmp(item.FileName.c_str(), uninstallProgram.c_str()) == 0;
+    if (isUninstallProgram) uninstallProgramDate_ = item.FileDate;
+    // Written straight from the views of the package and dated through the
     // handle that wrote it, without opening every file a second time.
-    if (WriteWholeFile(item.FileName, package.data() + item.Offset,
-                       static_cast<DWORD>(item.Size), item.FileDate)) {
-      bytesWritten += item.Size;
-      ResultCode = kInstallOk;
-    } else {
-      ResultCode = kUnpackCannotWrite;
-    }
+    ResultCode = WriteItemFile(item, isUninstallProgram);
+    if (ResultCode == kInstallOk) bytesWritten += item.Size;
 
     if (!PassCheckPoint(CheckPoint::AfterItem, currentItem)) return end(true);
     if (CancelRequested.load() || ResultCode != kInstallOk) break;

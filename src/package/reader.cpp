@@ -72,18 +72,33 @@ std::optional<int32_t> ReadItemList(const std::string& packagePath,
   return kReadListOk;
 }
 
-int32_t ReadItemListFrom(std::string_view package, std::vector<std::string>* lines) {
+int32_t ReadItemListThrough(uint64_t packageSize, const PackageBytesReader& read,
+                            std::vector<std::string>* lines) {
   if (lines == nullptr) return kReadListNoFile;
-  if (package.size() < static_cast<size_t>(kPackHeaderBytesRead)) return kReadListFailed;
+  if (packageSize < static_cast<uint64_t>(kPackHeaderBytesRead) || packageSize > INT64_MAX) {
+    return kReadListFailed;
+  }
   char header[kPackHeaderSize] = {};
-  package.copy(header, kPackHeaderBytesRead);
+  if (!read(0, kPackHeaderBytesRead, header)) return kReadListFailed;
   const int32_t listOffset = ListOffsetFromHeader(header);
-  std::optional<int64_t> length =
-      ItemListLength(static_cast<int64_t>(package.size()), listOffset);
+  std::optional<int64_t> length = ItemListLength(static_cast<int64_t>(packageSize), listOffset);
   if (!length) return kReadListFailed;
-  *lines = ItemListLines(package.substr(static_cast<size_t>(listOffset),
-                                        static_cast<size_t>(*length)));
+  std::string list(static_cast<size_t>(*length), '\0');
+  if (!list.empty() && !read(static_cast<uint64_t>(listOffset), list.size(), list.data())) {
+    return kReadListFailed;
+  }
+  *lines = ItemListLines(list);
   return kReadListOk;
+}
+
+int32_t ReadItemListFrom(std::string_view package, std::vector<std::string>* lines) {
+  return ReadItemListThrough(
+      package.size(),
+      [package](uint64_t offset, size_t size, char* out) {
+        package.copy(out, size, static_cast<size_t>(offset));
+        return true;
+      },
+      lines);
 }
 
 std::vector<std::string> ItemListOf(std::string_view package) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,6 +43,16 @@ std::optional<int32_t> ReadItemList(const std::string& packagePath,
 // holds open): no name is opened again. kReadListFailed when the header
 // cannot be read or L is not inside the package.
 int32_t ReadItemListFrom(std::string_view package, std::vector<std::string>* lines);
+
+// Copies `size` bytes at `offset` of a package into `out`; false when they
+// cannot be read.
+using PackageBytesReader = std::function<bool(uint64_t offset, size_t size, char* out)>;
+
+// The same over a package of `packageSize` bytes read through `read`: only
+// its header and its item list are read. kReadListFailed also when a read
+// fails.
+int32_t ReadItemListThrough(uint64_t packageSize, const PackageBytesReader& read,
+                            std::vector<std::string>* lines);
 
 // The item list of a package held in memory (a resource), as a list; empty
 // when the header or L does not fit the bytes.

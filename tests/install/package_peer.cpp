@@ -88,7 +88,10 @@ int Swap(const std::string& temp, const char* stopName, const std::string& repor
 int Hold(const std::string& temp, const std::string& report) {
   static const char kBytes[] = "a package that is never read";
   vx::TempPackage package;
-  if (!package.Create(temp, "vxpack.pck", kBytes, sizeof kBytes)) return 2;
+  if (package.Create(temp, "vxpack.pck", kBytes, sizeof kBytes) !=
+      vx::TempPackage::CreateResult::Written) {
+    return 2;
+  }
   if (!WriteText(report, package.Path())) return 2;
   Sleep(INFINITE);
   return 0;

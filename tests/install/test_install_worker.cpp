@@ -483,6 +483,71 @@ TEST_F(InstallWorkerTest, CancelDuringExtractionEndsWithTheExtractionCode) {
   }
 }
 
+// A cancel confirmed while the package copy is being written stops it
+// between two pieces: the run ends with the extraction's write code, and no
+// copy is left.
+TEST_F(InstallWorkerTest, CancelDuringTheCopyStopsItBetweenPieces) {
+  PackageModuleFile carrier(scratch_.path(),
+                            BuildTestPackage({{"\\", "a.bin", std::string(3 << 20, 'a'), 0},
+                                              {"\\", "b.txt", "b", 0}}));
+  auto worker = MakeWorker(ModeInstall, carrier.module());
+  worker->CheckPointObserver = [](TVXInstallThread& self, CheckPoint point, int32_t) {
+    if (point == CheckPoint::BeforeExtraction) self.RequestCancel();
+  };
+  ASSERT_TRUE(RunToEnd(*worker));
+  EXPECT_EQ(sink_->messages, std::vector<Posted>{Step(kStepExtracting)});
+  EXPECT_EQ(callback_.mode, ModeCancelled);
+  EXPECT_EQ(callback_.resultCode, kExtractWriteFailed);
+  EXPECT_TRUE(worker->TempPackageFile.empty());
+  EXPECT_TRUE(PackageCopies().empty());
+  EXPECT_FALSE(FolderExists(installDir_));
+}
+
+// The copy is read through a view of bounded size that moves along: bytes on
+// both sides of a view's end, the package's last bytes, and the whole copy
+// piece by piece all read back as written.
+TEST_F(InstallWorkerTest, ThePackageCopyIsReadThroughAMovingViewOfBoundedSize) {
+  std::string bytes(TempPackage::kViewBytes + 3 * 1024 * 1024 + 17, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7919) >> 8);
+  TempPackage package;
+  int asked = 0;
+  ASSERT_EQ(package.Create(temp_ + "\\", "vxpack.pck", bytes.data(),
+                           static_cast<DWORD>(bytes.size()), [&] { return ++asked > 0; }),
+            TempPackage::CreateResult::Written);
+  EXPECT_EQ(asked, static_cast<int>((bytes.size() - 1) / (256 * 1024)));  // between pieces
+  const uint64_t size = bytes.size();
+  const uint64_t viewEnd = TempPackage::kViewBytes;
+  const struct {
+    uint64_t offset;
+    size_t wanted;
+    size_t expected;
+  } reads[] = {{0, 10, 10},
+               {viewEnd - 5, 10, 10},      // across the first view's end: the view moves
+               {100, 5, 5},                // back to the start
+               {size - 3, 10, 3},          // cut at the package's end
+               {size, 1, 0},               // past it
+               {0, bytes.size(), TempPackage::kViewBytes}};  // one view at most
+  for (const auto& r : reads) {
+    SCOPED_TRACE(r.offset);
+    const std::string_view got = package.Read(r.offset, r.wanted);
+    ASSERT_EQ(got.size(), r.expected);
+    EXPECT_TRUE(got == std::string_view(bytes).substr(r.offset, r.expected));
+  }
+  std::string whole(bytes.size(), '\0');
+  ASSERT_TRUE(package.CopyOut(0, whole.size(), whole.data()));
+  EXPECT_TRUE(whole == bytes);
+  EXPECT_FALSE(package.CopyOut(size - 1, 2, whole.data()));
+
+  // Told to stop, the copy ends between pieces and leaves nothing.
+  asked = 0;
+  EXPECT_EQ(package.Create(temp_ + "\\", "vxpack.pck", bytes.data(),
+                           static_cast<DWORD>(bytes.size()), [&] { return ++asked < 3; }),
+            TempPackage::CreateResult::Stopped);
+  EXPECT_EQ(asked, 3);
+  EXPECT_FALSE(package.IsOpen());
+  EXPECT_TRUE(PackageCopies().empty());
+}
+
 TEST_F(InstallWorkerTest, CancelAfterAnItemKeepsItAndPostsNothingMore) {
   const std::vector<TestItem> items = SampleItems();
   const std::string package = BuildTestPackage(items);
