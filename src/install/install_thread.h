@@ -182,7 +182,7 @@ class TVXInstallThread {
   // What this run was asked to do; InstallFolder is its folder.
   const InstallRequest Request;
   const std::string& InstallFolder = Request.installFolder;
-  std::vector<std::string> ItemLines;
+  std::vector<std::string> ItemLines;        // the item list's lines; released once parsed
   std::vector<TPackItem> Items;              // complete before the first progress message
   HWND WindowHandle;
   int32_t PackageSize = 0;                   // set before step 150 is posted

@@ -309,6 +309,9 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
 
   ResultCode = kUnpackTooFewRecords;
   ParseItemLines(ItemLines, Items);
+  // The records are all that is read from here on: the lines' memory goes,
+  // so a product of many items holds its list once, not twice.
+  std::vector<std::string>().swap(ItemLines);
   if (Items.size() < 2) return end();
 
   ResultCode = kUnpackCannotOpen;
