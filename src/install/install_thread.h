@@ -44,6 +44,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "common/footprint.h"
@@ -270,11 +271,11 @@ class TVXInstallThread {
   // moved, false when it could not be.
   bool MoveAsideExisting(const std::string& path, DWORD attributes);
   // Makes the item's file (item.FileName, the full path) from its bytes in
-  // the package copy, read view by view, and dates it through the same
+  // the package copy, read a window at a time, and dates it through the same
   // handle. kInstallOk, kUnpackCannotRead when the copy cannot be read, or
   // kUnpackCannotWrite. keepBytes: the bytes are kept as the uninstall
-  // program's too.
-  int32_t WriteItemFile(const TPackItem& item, bool keepBytes);
+  // program's too. mustBeNew: fails when anything stands at the name.
+  int32_t WriteItemFile(const TPackItem& item, bool keepBytes, bool mustBeNew);
   std::string UninstallProgramLocation();
   // What the values of the footprint's keys are made from in this run.
   InstallFacts Facts();
@@ -287,6 +288,9 @@ class TVXInstallThread {
   // worker thread's.
   std::string asideFolder_;
   size_t asideCount_ = 0;
+  // The folders this run listed and made (no trailing backslash); the
+  // worker thread's.
+  std::unordered_set<std::string> madeFolders_;
   // The uninstall program's bytes as the package carries them, kept from the
   // unpack for its copy into the Windows folder; the worker thread's.
   std::string uninstallProgram_;

@@ -216,6 +216,12 @@ bool InstallJournal::FileWritten(const std::string& file) {
   return true;
 }
 
+bool InstallJournal::FileNotMade(const std::string& file) {
+  if (!Write({"unmade", file})) return false;
+  if (!FileList.empty() && FileList.back() == file) FileList.pop_back();
+  return true;
+}
+
 bool InstallJournal::FileListed(const std::string& file) {
   if (!Write({"listed", file})) return false;
   FileList.push_back(file);
@@ -285,6 +291,10 @@ InstallJournal InstallJournal::Parse(std::string_view text, size_t* wholeRecords
       journal.FolderList.push_back(fields[1]);
     } else if (kind == "file" && fields.size() == 2) {
       journal.FileList.push_back(fields[1]);
+    } else if (kind == "unmade" && fields.size() == 2) {
+      if (!journal.FileList.empty() && journal.FileList.back() == fields[1]) {
+        journal.FileList.pop_back();
+      }
     } else if (kind == "listed" && fields.size() == 2) {
       journal.FileList.push_back(fields[1]);
       journal.listedOnly_.push_back(fields[1]);

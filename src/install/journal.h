@@ -63,6 +63,9 @@ class InstallJournal {
   // A file the run is about to write, listed before its bytes go out, so a
   // file whose writing failed is removed too.
   bool FileWritten(const std::string& file);
+  // The file last recorded by FileWritten was not made after all: something
+  // not the run's stood at its name. It is no longer the run's to remove.
+  bool FileNotMade(const std::string& file);
   // A file the run lists for the install log (and so for the uninstall
   // program) but does not write itself: a rollback leaves it alone.
   bool FileListed(const std::string& file);

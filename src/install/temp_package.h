@@ -9,15 +9,19 @@
 // again. Closing the handle removes the file and then its folder, and so does
 // the end of the process.
 //
-// The copy is read through one mapped view of at most kViewBytes at a time,
-// moved along as the reads go, so that the address space a run needs does
-// not grow with the package (a package of 1.5 GB in a 32-bit process).
+// The copy is read into one buffer of kWindowBytes, refilled as the reads
+// move along, so that the memory and address space a run needs do not grow
+// with the package (a package of 1.5 GB in a 32-bit process). Reads, not a
+// mapped view: Wine writes a file from ordinary memory several times faster
+// than from a view of another file (measured: 1.3 GB in 64 KB items, 0.35 s
+// against 1.4 s).
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -28,8 +32,8 @@ namespace vx {
 
 class TempPackage {
  public:
-  // The largest view of the copy mapped at one time.
-  static constexpr size_t kViewBytes = 64 * 1024 * 1024;
+  // The size of the buffer the copy is read through.
+  static constexpr size_t kWindowBytes = 4 * 1024 * 1024;
   // Asked between the pieces of a copy being written: false stops it.
   using KeepGoing = std::function<bool()>;
   enum class CreateResult { Written, Stopped, Failed };
@@ -57,11 +61,11 @@ class TempPackage {
   // The digest of the bytes the last Create wrote.
   const Sha256Digest& WrittenDigest() const { return writtenDigest_; }
   uint64_t Size() const { return size_; }
-  // Up to `wanted` bytes of the package from `offset`, read-only, through
-  // the held handle: all of them when they fit one view (the view moves to
-  // them when needed), else those up to the view's end. Empty when nothing
-  // is open, the range is empty or lies outside the package, or the view
-  // cannot be mapped (GetLastError tells why). Valid until the next call.
+  // Up to `wanted` bytes of the package from `offset`, through the held
+  // handle: all of them when they fit the window (it is refilled from them
+  // when needed), else those up to the window's end. Empty when nothing is
+  // open, the range is empty or lies outside the package, or the read fails
+  // (GetLastError tells why). Valid until the next call.
   std::string_view Read(uint64_t offset, size_t wanted);
   // Copies `size` bytes at `offset` into `out`, through as many views as it
   // takes; false as Read fails.
@@ -74,10 +78,9 @@ class TempPackage {
   std::string folder_;     // the private folder of a created copy
   FileHandle file_;
   FileHandle folderHold_;  // removes the private folder when closed
-  KernelHandle mapping_;
-  MappedView view_;
-  uint64_t viewStart_ = 0;  // where view_ lies in the package
-  size_t viewSize_ = 0;
+  std::unique_ptr<char[]> window_;  // made on the first read
+  uint64_t windowStart_ = 0;          // where the window's bytes lie in the package
+  size_t windowSize_ = 0;
   uint64_t size_ = 0;
   Sha256Digest writtenDigest_{};
 };

@@ -1,4 +1,6 @@
 // Extraction of the package resource and unpacking of its items.
+#include <unordered_set>
+
 #include "common/run_log.h"
 #include "common/files.h"
 #include "common/footprint.h"
@@ -82,17 +84,28 @@ std::vector<std::string> MissingLevels(std::string folder) {
 }
 
 // Lists every level about to be made, highest first, before any is made, so
-// that a rollback, a recovery and the uninstall program remove each again.
-bool ListLevels(const std::vector<std::string>& levels, InstallJournal* journal) {
+// that a rollback, a recovery and the uninstall program remove each again;
+// each is added to `made`.
+bool ListLevels(const std::vector<std::string>& levels, InstallJournal* journal,
+                std::unordered_set<std::string>* made) {
   for (const std::string& level : levels) {
     if (journal && !journal->FolderMade(level)) return false;
+    made->insert(level);
   }
   return true;
 }
 
 // Creates a folder with its missing parents, each listed first.
-bool CreateListedFolder(const std::string& folder, InstallJournal* journal) {
-  return ListLevels(MissingLevels(folder), journal) && CreateFolderPath(folder).value_or(false);
+bool CreateListedFolder(const std::string& folder, InstallJournal* journal,
+                        std::unordered_set<std::string>* made) {
+  return ListLevels(MissingLevels(folder), journal, made) &&
+         CreateFolderPath(folder).value_or(false);
+}
+
+// The folder without a trailing backslash (a drive root keeps its own).
+std::string WithoutTrailingBackslash(std::string folder) {
+  if (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  return folder;
 }
 
 // True when the module records the digest (its "VXPACKSHA256" resource) and
@@ -191,15 +204,26 @@ bool TVXInstallThread::MoveAsideExisting(const std::string& path, DWORD attribut
   return true;
 }
 
-int32_t TVXInstallThread::WriteItemFile(const TPackItem& item, bool keepBytes) {
-  FileHandle file(CreateFileA(item.FileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return kUnpackCannotWrite;
+int32_t TVXInstallThread::WriteItemFile(const TPackItem& item, bool keepBytes, bool mustBeNew) {
+  FileHandle file(CreateFileA(item.FileName.c_str(), GENERIC_WRITE, 0, nullptr,
+                              mustBeNew ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr));
+  if (!file) {
+    const DWORD error = GetLastError();  // the end of the unpack logs it
+    // Something stands at the name after all, in a folder this run made: it
+    // is not the run's, and a rollback must leave it.
+    if (mustBeNew && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && Journal) {
+      Journal->FileNotMade(item.FileName);
+    }
+    SetLastError(error);
+    return kUnpackCannotWrite;
+  }
   if (keepBytes) uninstallProgram_.clear();
   const uint64_t offset = static_cast<uint64_t>(item.Offset);
   const size_t size = static_cast<size_t>(item.Size);
-  // An item that fits a view, which is nearly every one, is one read and
-  // one write; a larger one goes view by view.
+  // An item that fits the read window, which is nearly every one, is one
+  // write (and most often no read: the window holds the items after it
+  // too); a larger one goes a window at a time.
   for (size_t done = 0; done < size;) {
     const std::string_view piece = package_.Read(offset + done, size - done);
     if (piece.empty()) {
@@ -274,7 +298,7 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     // is listed first. Made level by level with the rights of Program Files
     // and held while the items go in; a level someone makes meanwhile is
     // never entered.
-    if (!ListLevels(MissingLevels(InstallFolder), Journal)) return end();
+    if (!ListLevels(MissingLevels(InstallFolder), Journal, &madeFolders_)) return end();
     if (!CreateHeldFolderPath(InstallFolder, kProgramFilesRights, folderHolds_, nullptr)) {
       if (GetLastError() == ERROR_ALREADY_EXISTS) ResultCode = kUnpackFolderNotTrusted;
       return end();
@@ -318,6 +342,7 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
   Post(WM_INST_STEP, 0, kStepCopyingFiles);
   int32_t bytesWritten = 0;
   std::string readyFolder;  // the last item's folder, which exists
+  bool readyFolderIsNew = false;  // made by this run
 
   for (size_t index = 0; index < Items.size(); ++index) {
     currentItem = static_cast<int32_t>(index);
@@ -342,9 +367,10 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
       }
       if (!FolderExists(folder)) {
         ResultCode = kUnpackItemFolderNotCreated;
-        if (!CreateListedFolder(folder, Journal)) return end();
+        if (!CreateListedFolder(folder, Journal, &madeFolders_)) return end();
         ResultCode = kUnpackCannotRead;
       }
+      readyFolderIsNew = madeFolders_.count(WithoutTrailingBackslash(folder)) > 0;
     }
     readyFolder = folder;
     if (folder.back() != '\\') folder += '\\';
@@ -357,19 +383,24 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
       return end();
     }
 
-    // What stands at the item's name, looked at once. An existing link there
-    // would take the bytes elsewhere.
-    const DWORD standing = GetFileAttributesA(item.FileName.c_str());
-    if (IsLink(item.FileName, standing)) {
-      ResultCode = kUnpackCannotWrite;
-      LogLine("unpack: not written through a link: %s", item.FileName.c_str());
-      return end();
-    }
-    // A file already there is kept until the run is over: moved aside, it
+    // In a folder this run made, nothing stands at the item's name: the file
+    // is made new, without a look (under Wine a look-up of a name not there
+    // costs about as much as a fifth of making a small file), and should
+    // anything stand there after all, nothing is written (-333). Elsewhere
+    // what stands there is looked at once: a link would take the bytes
+    // elsewhere, and a file is kept until the run is over: moved aside, it
     // comes back if the run is undone.
-    if (!MoveAsideExisting(item.FileName, standing)) {
-      ResultCode = kUnpackCannotWrite;
-      return end();
+    if (!readyFolderIsNew) {
+      const DWORD standing = GetFileAttributesA(item.FileName.c_str());
+      if (IsLink(item.FileName, standing)) {
+        ResultCode = kUnpackCannotWrite;
+        LogLine("unpack: not written through a link: %s", item.FileName.c_str());
+        return end();
+      }
+      if (!MoveAsideExisting(item.FileName, standing)) {
+        ResultCode = kUnpackCannotWrite;
+        return end();
+      }
     }
     // Listed before its bytes go out, so a failed write is removed too.
     if (Journal && !Journal->FileWritten(item.FileName)) {
@@ -381,9 +412,9 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     const bool isUninstallProgram =
         _stricmp(item.FileName.c_str(), uninstallProgram.c_str()) == 0;
     if (isUninstallProgram) uninstallProgramDate_ = item.FileDate;
-    // Written straight from the views of the package and dated through the
+    // Written from the package copy's read window and dated through the
     // handle that wrote it, without opening every file a second time.
-    ResultCode = WriteItemFile(item, isUninstallProgram);
+    ResultCode = WriteItemFile(item, isUninstallProgram, readyFolderIsNew);
     if (ResultCode == kInstallOk) bytesWritten += item.Size;
 
     if (!PassCheckPoint(CheckPoint::AfterItem, currentItem)) return end(true);

@@ -340,6 +340,27 @@ TEST_F(InstallWorkerTest, EachFailureEndsWithItsCodeAndOneErrorMessage) {
   }
 }
 
+// In a folder the run made, items are made new without a look first: a file
+// another program put there meanwhile is neither written over nor listed as
+// the run's (a rollback leaves it), and the unpack ends with -333.
+TEST_F(InstallWorkerTest, AFileThatAppearsInAFolderTheRunMadeIsLeftAlone) {
+  const std::string package = BuildTestPackage({{"\\", "a.txt", "aaaa", 0},
+                                                {"\\", "b.txt", "bbbb", 0}});
+  const std::string planted = installDir_ + "\\b.txt";
+  auto worker = MakeWorker(ModeInstall, nullptr);
+  worker->CheckPointObserver = [&](TVXInstallThread&, CheckPoint point, int32_t item) {
+    if (point == CheckPoint::BeforeItem && item == 1) WriteFileBytes(planted, "planted");
+  };
+  const std::string path = temp_ + "\\planted.pck";
+  ASSERT_TRUE(WriteFileBytes(path, package));
+  EXPECT_EQ(worker->UnpackPackage(path, installDir_), UnpackOutcome::Failed);
+  EXPECT_EQ(worker->ResultCode, kUnpackCannotWrite);
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(planted, bytes));
+  EXPECT_EQ(bytes, "planted");
+  EXPECT_EQ(journal_.Files(), std::vector<std::string>{installDir_ + "\\a.txt"});
+}
+
 TEST_F(InstallWorkerTest, UnpackFailureHaltsTheWorkerForGood) {
   const std::vector<TestItem> items = SampleItems();
   const std::string package = BuildTestPackage(items);
@@ -503,11 +524,11 @@ TEST_F(InstallWorkerTest, CancelDuringTheCopyStopsItBetweenPieces) {
   EXPECT_FALSE(FolderExists(installDir_));
 }
 
-// The copy is read through a view of bounded size that moves along: bytes on
-// both sides of a view's end, the package's last bytes, and the whole copy
-// piece by piece all read back as written.
-TEST_F(InstallWorkerTest, ThePackageCopyIsReadThroughAMovingViewOfBoundedSize) {
-  std::string bytes(TempPackage::kViewBytes + 3 * 1024 * 1024 + 17, '\0');
+// The copy is read through a window of bounded size that moves along: bytes
+// on both sides of the window's end, the package's last bytes, and the whole
+// copy piece by piece all read back as written.
+TEST_F(InstallWorkerTest, ThePackageCopyIsReadThroughAMovingWindowOfBoundedSize) {
+  std::string bytes(5 * TempPackage::kWindowBytes + 1024 * 1024 + 17, '\0');
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7919) >> 8);
   TempPackage package;
   int asked = 0;
@@ -516,17 +537,17 @@ TEST_F(InstallWorkerTest, ThePackageCopyIsReadThroughAMovingViewOfBoundedSize) {
             TempPackage::CreateResult::Written);
   EXPECT_EQ(asked, static_cast<int>((bytes.size() - 1) / (256 * 1024)));  // between pieces
   const uint64_t size = bytes.size();
-  const uint64_t viewEnd = TempPackage::kViewBytes;
+  const uint64_t windowEnd = TempPackage::kWindowBytes;
   const struct {
     uint64_t offset;
     size_t wanted;
     size_t expected;
   } reads[] = {{0, 10, 10},
-               {viewEnd - 5, 10, 10},      // across the first view's end: the view moves
+               {windowEnd - 5, 10, 10},    // across the window's end: it moves
                {100, 5, 5},                // back to the start
                {size - 3, 10, 3},          // cut at the package's end
                {size, 1, 0},               // past it
-               {0, bytes.size(), TempPackage::kViewBytes}};  // one view at most
+               {0, bytes.size(), TempPackage::kWindowBytes}};  // one window at most
   for (const auto& r : reads) {
     SCOPED_TRACE(r.offset);
     const std::string_view got = package.Read(r.offset, r.wanted);

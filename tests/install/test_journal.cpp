@@ -102,6 +102,9 @@ TEST_F(JournalTest, WhatIsRecordedReadsBackAndATornEndIsCutAtTheLastWholeRecord)
   ASSERT_TRUE(journal.FolderMade("C:\\Tools"));
   ASSERT_TRUE(journal.FolderMade("C:\\Tools\\VX"));
   ASSERT_TRUE(journal.FileWritten("C:\\Tools\\VX\\a\tb.txt"));
+  // Something not the run's stood at d.txt: not the run's to remove.
+  ASSERT_TRUE(journal.FileWritten("C:\\Tools\\VX\\d.txt"));
+  ASSERT_TRUE(journal.FileNotMade("C:\\Tools\\VX\\d.txt"));
   ASSERT_TRUE(journal.FileMovedAside("C:\\Tools\\VX\\c.dll", "C:\\Tools\\VX\\~aside\\0"));
   ASSERT_TRUE(journal.FileListed("C:\\Tools\\VX\\reopen.ini"));
   KeyState missing;  // a key that was not there
@@ -113,8 +116,9 @@ TEST_F(JournalTest, WhatIsRecordedReadsBackAndATornEndIsCutAtTheLastWholeRecord)
   const std::string text = JournalText();
   size_t records = 0;
   const InstallJournal read = InstallJournal::Parse(text, &records);
-  EXPECT_EQ(records, 13u);
+  EXPECT_EQ(records, 15u);
   EXPECT_EQ(read.InstallFolder(), "C:\\Tools\\VX");
+  EXPECT_EQ(std::count(read.Files().begin(), read.Files().end(), "C:\\Tools\\VX\\d.txt"), 0);
   EXPECT_EQ(read.Folders(), journal.Folders());
   EXPECT_EQ(read.Files(), journal.Files());
   EXPECT_EQ(read.ListedOnly(), journal.ListedOnly());
@@ -127,7 +131,7 @@ TEST_F(JournalTest, WhatIsRecordedReadsBackAndATornEndIsCutAtTheLastWholeRecord)
   const size_t lastStart = text.rfind('\n', text.size() - 2) + 1;
   for (size_t cut = lastStart; cut < text.size(); ++cut) {
     const InstallJournal torn = InstallJournal::Parse(text.substr(0, cut), &records);
-    EXPECT_EQ(records, 12u) << cut;
+    EXPECT_EQ(records, 14u) << cut;
     EXPECT_TRUE(torn.Prior().placedFiles.empty()) << cut;
     EXPECT_TRUE(torn.Prior().keysCaptured) << cut;
   }
