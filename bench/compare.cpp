@@ -4,21 +4,33 @@
 //     (vx_install_bench once), registry and log included;
 //   - the plainest installer of the same package (vx_plain_install);
 //   - an NSIS installer of the same payload, store-only, silent (when given);
+//   - a Windows Installer package of the same payload, installed silently by
+//     msiexec into a fresh folder and removed again (msiexec /x, untimed)
+//     after its check, so every round is a first install (when given);
+//   - one plain copy of the package file (vx_plain_copy, when given): with
+//     the plain installer, the floor of an installer that writes its package
+//     out once before it unpacks it (floor = plain + copy, round by round);
 //   - the setup started until its first page is shown, and Wine's notepad
 //     started until its window is shown.
 // Every install goes into a fresh folder and is checked against the payload
 // folder (every file there, bytes and last-write time) before it is removed.
-// Prints, per contender, the median, minimum and maximum time, then the
-// ratios of the medians.
+// Prints, per contender, the median, minimum and maximum time and each
+// installer's peak private memory, then the ratios of the medians and one
+// table row of the lot.
 //
 // Usage: vx_bench_compare <rounds> <work folder> <payload folder>
 //            worker=<exe> plain=<exe> setup=<exe> [nsis=<exe>]
+//            [msi=<msi> msi-product=<product code>] [copy=<exe> copy-source=<file>]
+//            [module=<package module>] [label=<payload name>]
 //            [baseline-worker=<exe>] [baseline-setup=<exe>] [installs=no]
 //            [starts=no]
-// (the baseline: the worker benchmark and setup of another build, to see
+// (module: the worker and the plain installer read the package from that
+// DLL instead of their own resources;
+// the baseline: the worker benchmark and setup of another build, to see
 // what a change pays in the same run).
 #include <windows.h>
 // after windows.h, which it needs
+#include <msi.h>
 #include <psapi.h>
 
 #include <algorithm>
@@ -71,14 +83,30 @@ KernelHandle Start(const std::string& commandLine, DWORD* processId = nullptr) {
   return KernelHandle(info.hProcess);
 }
 
+// The larger of a process's private bytes now and at their peak (Wine
+// reports private memory as PagefileUsage and keeps no peak of its own); 0
+// once the process is gone.
+size_t PrivateBytesOf(HANDLE process) {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(process, &counters, sizeof counters)) return 0;
+  return std::max(counters.PagefileUsage, counters.PeakPagefileUsage);
+}
+
 // Runs a program to its end; the time from its start to its end. (Wine's
 // process times are no use here: it reports more CPU time than wall time.)
-double RunToEnd(const std::string& commandLine) {
+// peakMb: the highest private memory seen, looked at every 5 ms while it runs.
+double RunToEnd(const std::string& commandLine, double* peakMb = nullptr) {
   const LARGE_INTEGER start = Now();
   KernelHandle process = Start(commandLine);
-  if (WaitForSingleObject(process.get(), 120000) != WAIT_OBJECT_0)
-    Fail("timed out: " + commandLine);
+  const ULONGLONG limit = GetTickCount64() + 1800000;
+  size_t peak = 0;
+  while (WaitForSingleObject(process.get(), 5) == WAIT_TIMEOUT) {
+    peak = std::max(peak, PrivateBytesOf(process.get()));
+    if (GetTickCount64() > limit) Fail("timed out: " + commandLine);
+  }
   const LARGE_INTEGER end = Now();
+  if (peakMb) *peakMb = static_cast<double>(peak) / (1024.0 * 1024.0);
   DWORD code = 1;
   GetExitCodeProcess(process.get(), &code);
   if (code != 0) Fail("exit code " + std::to_string(code) + ": " + commandLine);
@@ -160,6 +188,27 @@ bool ReadWhole(const std::string& path, std::string& bytes, FILETIME& written) {
           read == bytes.size());
 }
 
+// The same bytes in both files, read a piece at a time (a package may not
+// fit a 32-bit program's memory twice).
+bool SameBytes(const std::string& a, const std::string& b) {
+  FileHandle one(CreateFileA(a.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  FileHandle two(CreateFileA(b.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!one || !two) return false;
+  std::vector<char> left(1 << 20), right(1 << 20);
+  for (;;) {
+    DWORD readLeft = 0, readRight = 0;
+    if (!ReadFile(one.get(), left.data(), static_cast<DWORD>(left.size()), &readLeft, nullptr) ||
+        !ReadFile(two.get(), right.data(), static_cast<DWORD>(right.size()), &readRight,
+                  nullptr) ||
+        readLeft != readRight || std::memcmp(left.data(), right.data(), readLeft) != 0) {
+      return false;
+    }
+    if (readLeft == 0) return true;
+  }
+}
+
 // Every file of the payload folder, relative to it ("\Sub\name").
 void ListFiles(const std::string& root, const std::string& relative,
                std::vector<std::string>& files) {
@@ -207,7 +256,9 @@ struct Series {
   explicit Series(const char* name) : name(name) {}
   const char* name;
   std::vector<double> wall;
-  std::vector<double> privateMb;  // programs started to their window
+  // Programs started to their window: private memory at the window;
+  // installers: their peak private memory.
+  std::vector<double> privateMb;
 };
 
 double Median(std::vector<double> values) {
@@ -232,8 +283,8 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 int main(int argc, char** argv) {
   // Arguments: rounds, work folder, payload folder, then name=path pairs.
-  std::string workerExe, plain, setup, nsis, baselineWorker, baselineSetup, installs = "yes",
-                                                                            starts = "yes";
+  std::string workerExe, plain, setup, nsis, msi, msiProduct, copy, copySource, module, label,
+      baselineWorker, baselineSetup, installs = "yes", starts = "yes";
   struct Option {
     const char* name;
     std::string* value;
@@ -242,6 +293,12 @@ int main(int argc, char** argv) {
                             {"plain", &plain},
                             {"setup", &setup},
                             {"nsis", &nsis},
+                            {"msi", &msi},
+                            {"msi-product", &msiProduct},
+                            {"copy", &copy},
+                            {"copy-source", &copySource},
+                            {"module", &module},
+                            {"label", &label},
                             {"baseline-worker", &baselineWorker},
                             {"baseline-setup", &baselineSetup},
                             {"installs", &installs},
@@ -258,12 +315,14 @@ int main(int argc, char** argv) {
     }
     if (!known || equals == std::string::npos) Fail("unknown argument " + argument);
   }
-  if (argc < 4 || (starts != "no" && setup.empty()) ||
+  if (argc < 4 || (starts != "no" && setup.empty()) || msi.empty() != msiProduct.empty() ||
+      copy.empty() != copySource.empty() ||
       (installs != "no" && (workerExe.empty() || plain.empty()))) {
     std::printf(
         "usage: vx_bench_compare <rounds> <work> <payload> worker=<exe> plain=<exe> "
-        "setup=<exe> [nsis=<exe>] [baseline-worker=<exe>] [baseline-setup=<exe>] [installs=no] "
-        "[starts=no]\n");
+        "setup=<exe> [nsis=<exe>] [msi=<msi> msi-product=<code>] [copy=<exe> copy-source=<file>] "
+        "[module=<dll>] [label=<name>] [baseline-worker=<exe>] [baseline-setup=<exe>] "
+        "[installs=no] [starts=no]\n");
     return 2;
   }
   const int rounds = std::max(1, std::atoi(argv[1]));
@@ -280,28 +339,57 @@ int main(int argc, char** argv) {
     std::function<double(const std::string& base, double* privateMb)> run;
   };
   std::vector<Contender> contenders;
-  enum class Installer { Worker, Plain, Nsis };  // how each is told the folder
+  enum class Installer { Worker, Plain, Nsis, Msi, Copy };  // how each is told the folder
+  const std::string moduleArgument = module.empty() ? "" : " " + Quoted(module);
   auto addInstall = [&](const char* name, const char* folder, const std::string& exe,
                         Installer kind) {
     contenders.push_back(
-        {Series(name),
-         [&payload, &files, folder, exe, kind, name](const std::string& base, double*) {
+        {Series(name), [&payload, &files, &msiProduct, &copySource, moduleArgument, folder, exe,
+                        kind, name](const std::string& base, double* privateMb) {
            const std::string own = base + "\\" + folder;
            const std::string target = own + "\\VantorexLite";
            const std::string windows = own + "\\windows";
            CreateDirectoryA(own.c_str(), nullptr);
            CreateDirectoryA(windows.c_str(), nullptr);
-           const std::string command =
-               kind == Installer::Worker
-                   ? Quoted(exe) + " once " + Quoted(target) + " " + Quoted(windows)
-               : kind == Installer::Nsis ? Quoted(exe) + " /S /D=" + target  // /D: last, unquoted
-                                         : Quoted(exe) + " " + Quoted(target);
-           const double ms = RunToEnd(command);
+           std::string command;
+           switch (kind) {
+             case Installer::Worker:
+               command = Quoted(exe) + " once " + Quoted(target) + " " + Quoted(windows) +
+                         moduleArgument;
+               break;
+             case Installer::Plain:
+               command = Quoted(exe) + " " + Quoted(target) + moduleArgument;
+               break;
+             case Installer::Nsis:
+               command = Quoted(exe) + " /S /D=" + target;  // /D: last, unquoted
+               break;
+             case Installer::Msi:
+               command = "msiexec /i " + Quoted(exe) + " /qn INSTALLDIR=" + Quoted(target);
+               break;
+             case Installer::Copy:
+               command = Quoted(exe) + " " + Quoted(copySource) + " " + Quoted(own + "\\copy");
+               break;
+           }
+           const double ms = RunToEnd(command, privateMb);
            if (kind == Installer::Worker)
              vx::bench::RemoveRegistryTree(vx::bench::kScratchRegistryKey);
-           // The worker moves the uninstall program into its Windows folder.
-           CheckAgainstPayload(payload, files, target, kind == Installer::Worker ? windows : "",
-                               name);
+           if (kind == Installer::Copy) {
+             if (!SameBytes(copySource, own + "\\copy")) Fail(std::string(name) + ": other bytes");
+           } else {
+             // The worker moves the uninstall program into its Windows folder.
+             CheckAgainstPayload(payload, files, target, kind == Installer::Worker ? windows : "",
+                                 name);
+           }
+           if (kind == Installer::Msi) {
+             // Unregistered again, so the next round installs afresh.
+             RunToEnd("msiexec /x " + Quoted(exe) + " /qn INSTALLDIR=" + Quoted(target));
+             const INSTALLSTATE state = MsiQueryProductStateA(msiProduct.c_str());
+             if (state != INSTALLSTATE_UNKNOWN) {
+               Fail(std::string(name) + ": product state " + std::to_string(state) +
+                    " after msiexec /x");
+             }
+           }
+           vx::bench::RemoveTree(own);
            return ms;
          }});
   };
@@ -311,6 +399,8 @@ int main(int argc, char** argv) {
                                                  vx::text::kWelcome, privateMb);
                           }});
   };
+  constexpr size_t kNone = static_cast<size_t>(-1);
+  size_t plainAt = kNone, nsisAt = kNone, msiAt = kNone, copyAt = kNone;
   if (installs != "no") {
     addInstall("setup's worker, whole process (full install)", "worker", workerExe,
                Installer::Worker);
@@ -318,9 +408,21 @@ int main(int argc, char** argv) {
       addInstall("baseline build's worker, whole process", "baseline", baselineWorker,
                  Installer::Worker);
     }
+    plainAt = contenders.size();
     addInstall("plain installer (CreateFile/WriteFile/SetFileTime)", "plain", plain,
                Installer::Plain);
-    if (!nsis.empty()) addInstall("NSIS, store-only, silent", "nsis", nsis, Installer::Nsis);
+    if (!nsis.empty()) {
+      nsisAt = contenders.size();
+      addInstall("NSIS, store-only, silent", "nsis", nsis, Installer::Nsis);
+    }
+    if (!msi.empty()) {
+      msiAt = contenders.size();
+      addInstall("MSI, msiexec /i /qn", "msi", msi, Installer::Msi);
+    }
+    if (!copy.empty()) {
+      copyAt = contenders.size();
+      addInstall("one plain copy of the package (CopyFileA)", "copy", copy, Installer::Copy);
+    }
   }
   const size_t firstStart = contenders.size();
   if (starts != "no") {
@@ -358,23 +460,53 @@ int main(int argc, char** argv) {
                                : (", " + std::to_string(files.size()) +
                                   " payload files checked after every install (bytes and dates)")
                                      .c_str());
+  // The floor: the plain installer and the copy of the same round, added.
+  Series floor("floor: plain installer + plain copy, same round");
+  if (plainAt != kNone && copyAt != kNone) {
+    for (size_t round = 0; round < contenders[copyAt].series.wall.size(); ++round) {
+      floor.wall.push_back(contenders[plainAt].series.wall[round] +
+                           contenders[copyAt].series.wall[round]);
+    }
+  }
   std::printf("  %-52s %7s %7s %7s   %s\n", "ms", "median", "min", "max",
-              "private MB at its window (median)");
+              "private MB: installers' peak, others' at their window (median)");
   for (const Contender& contender : contenders) PrintSeries(contender.series);
+  PrintSeries(floor);
   std::printf("\n");
-  auto ratio = [&](size_t a, size_t b, const char* text) {
-    std::printf("%s: %.2f\n", text,
-                Median(contenders[a].series.wall) / Median(contenders[b].series.wall));
+  auto median = [&](size_t at) { return Median(contenders[at].series.wall); };
+  auto ratio = [&](double of, double to, const char* text) {
+    std::printf("%s: %.2f\n", text, of / to);
   };
   if (installs != "no") {
-    const size_t plainIndex = baselineWorker.empty() ? 1 : 2;
-    ratio(0, plainIndex, "worker / plain installer");
-    if (!nsis.empty()) {
-      ratio(0, plainIndex + 1, "worker / NSIS");
+    const double worker = median(0);
+    ratio(worker, median(plainAt), "worker / plain installer");
+    if (nsisAt != kNone) {
+      ratio(worker, median(nsisAt), "worker / NSIS");
     } else {
       std::printf("worker / NSIS: not measured (no NSIS installer given)\n");
     }
-    if (!baselineWorker.empty()) ratio(0, 1, "worker / baseline build's worker");
+    if (msiAt != kNone) ratio(worker, median(msiAt), "worker / MSI");
+    if (!floor.wall.empty()) ratio(worker, Median(floor.wall), "worker / floor");
+    if (!baselineWorker.empty()) ratio(worker, median(1), "worker / baseline build's worker");
+    // One row for the README's table; a contender not measured is "-".
+    auto cell = [](double value, const char* format) {
+      char text[32];
+      std::snprintf(text, sizeof text, format, value);
+      return value > 0 ? std::string(text) : std::string("-");
+    };
+    const double nsisMs = nsisAt != kNone ? median(nsisAt) : 0;
+    const double msiMs = msiAt != kNone ? median(msiAt) : 0;
+    const double floorMs = Median(floor.wall);
+    std::printf("\n| payload | worker | plain | NSIS | MSI | floor | worker/NSIS | worker/MSI | "
+                "worker/floor | worker peak private MB |\n");
+    std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n",
+                label.empty() ? payload.c_str() : label.c_str(), cell(worker, "%.0f").c_str(),
+                cell(median(plainAt), "%.0f").c_str(), cell(nsisMs, "%.0f").c_str(),
+                cell(msiMs, "%.0f").c_str(), cell(floorMs, "%.0f").c_str(),
+                cell(nsisMs > 0 ? worker / nsisMs : 0, "%.2f").c_str(),
+                cell(msiMs > 0 ? worker / msiMs : 0, "%.2f").c_str(),
+                cell(floorMs > 0 ? worker / floorMs : 0, "%.2f").c_str(),
+                cell(Median(contenders[0].series.privateMb), "%.1f").c_str());
   }
   if (starts != "no") {
     const double startGap =

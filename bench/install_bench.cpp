@@ -8,10 +8,13 @@
 // scratch folder, so a run leaves nothing behind.
 //
 // Usage: vx_install_bench [runs]   (default 5)
-//        vx_install_bench once <install folder> <Windows folder>
+//        vx_install_bench once <install folder> <Windows folder> [package module]
 //          one complete install and nothing else, for timing the whole
 //          process from outside (bench/compare); exit code 0 on success.
-//          Its scratch registry keys stay for the caller to remove.
+//          Its scratch registry keys stay for the caller to remove. With a
+//          package module (a DLL carrying VXPACK and VXPACKSHA256, see
+//          bench/package-module) the package is read from it instead of
+//          from this program's own resources; loading it is part of the run.
 #include <windows.h>
 #include <psapi.h>
 
@@ -194,7 +197,8 @@ struct RunResult {
   std::vector<std::string> folders;  // item folders, in item order
 };
 
-RunResult RunInstall(HWND window, const std::string& folder, const std::string& windows) {
+RunResult RunInstall(HWND window, const std::string& folder, const std::string& windows,
+                     HMODULE packageModule = nullptr) {
   RunResult result;
   g_windowsFolder = windows;
   g_steps = {};
@@ -205,6 +209,7 @@ RunResult RunInstall(HWND window, const std::string& folder, const std::string& 
     TVXInstallThread worker(true, vx::ModeInstall, window, &journal, vx::InstallRequest(folder));
     worker.WindowsFolder = windows;
     worker.QueryWindowsFolder = &BenchWindowsFolder;
+    worker.PackageModule = packageModule;
     worker.OnTerminate = [&code](TVXInstallThread& w) { code = w.ResultCode; };
     std::vector<LARGE_INTEGER> reached(std::size(kRegistryCheckPoints));
     LARGE_INTEGER itemStart{};
@@ -298,17 +303,29 @@ HWND CreateBenchWindow() {
   return window;
 }
 
-// One install, as the setup's worker does it, into the given folders.
-int InstallOnce(const std::string& folder, const std::string& windows) {
+// One install, as the setup's worker does it, into the given folders; the
+// package from the module file when one is named. The module is mapped as
+// an image resource: its sections are mapped, never run.
+int InstallOnce(const std::string& folder, const std::string& windows, const char* module) {
+  HMODULE packageModule = nullptr;
+  if (module) {
+    packageModule = LoadLibraryExA(
+        module, nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
+    if (!packageModule) return 5;
+  }
   ScratchRegistry registry(true);
   if (!registry.ok()) return 3;
   HWND window = CreateBenchWindow();
   if (!window) return 4;
-  return RunInstall(window, folder, windows).ok ? 0 : 1;
+  const bool ok = RunInstall(window, folder, windows, packageModule).ok;
+  if (packageModule) FreeLibrary(packageModule);
+  return ok ? 0 : 1;
 }
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::string(argv[1]) == "once") return InstallOnce(argv[2], argv[3]);
+  if ((argc == 4 || argc == 5) && std::string(argv[1]) == "once") {
+    return InstallOnce(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
+  }
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   char tempPath[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, tempPath);

@@ -4,7 +4,10 @@
 // folder made when it is missing. Nothing else: no temporary file, no
 // progress, no log, no registry.
 //
-// Usage: vx_plain_install <install folder>   (exit code 0 on success)
+// Usage: vx_plain_install <install folder> [package module]
+//   (exit code 0 on success). With a package module (a DLL carrying VXPACK,
+//   see bench/package-module) the package is that module's resource, mapped
+//   as an image resource, instead of this program's own.
 #include <windows.h>
 
 #include <string>
@@ -16,11 +19,11 @@
 
 namespace {
 
-int Install(const std::string& target) {
-  HRSRC info = FindResourceA(nullptr, "VXPACK", MAKEINTRESOURCEA(10));  // RT_RCDATA
-  HGLOBAL loaded = info ? LoadResource(nullptr, info) : nullptr;
+int Install(const std::string& target, HMODULE module) {
+  HRSRC info = FindResourceA(module, "VXPACK", MAKEINTRESOURCEA(10));  // RT_RCDATA
+  HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
   const char* package = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
-  const DWORD size = info ? SizeofResource(nullptr, info) : 0;
+  const DWORD size = info ? SizeofResource(module, info) : 0;
   if (!package || size < vx::kPackHeaderSize) return 2;
 
   // Header line 2: the item list's offset; the list runs to the end.
@@ -71,8 +74,14 @@ int Install(const std::string& target) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) return 1;
+  if (argc != 2 && argc != 3) return 1;
+  HMODULE module = nullptr;
+  if (argc == 3) {
+    module = LoadLibraryExA(argv[2], nullptr,
+                            LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return 9;
+  }
   std::string target = argv[1];
   if (!vx::CreateFolderPath(target).value_or(false)) return 6;
-  return Install(target);
+  return Install(target, module);
 }

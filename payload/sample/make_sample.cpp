@@ -24,6 +24,8 @@
 #include <string_view>
 #include <vector>
 
+#include "random.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -45,23 +47,7 @@ struct SampleFile {
   std::string source;   // a real program to copy, when given
 };
 
-// xorshift64*: fast, and the same bytes on every machine.
-class Random {
- public:
-  explicit Random(uint64_t seed) : state_(seed ? seed : 0x9E3779B97F4A7C15ull) {}
-  uint64_t Next() {
-    state_ ^= state_ >> 12;
-    state_ ^= state_ << 25;
-    state_ ^= state_ >> 27;
-    return state_ * 2685821657736338717ull;
-  }
-  int64_t Between(int64_t low, int64_t high) {
-    return low + static_cast<int64_t>(Next() % static_cast<uint64_t>(high - low + 1));
-  }
-
- private:
-  uint64_t state_;
-};
+using vx::sample::Random;
 
 uint64_t SeedOf(const std::string& text) {
   uint64_t hash = 14695981039346656037ull;
