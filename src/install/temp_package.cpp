@@ -1,6 +1,7 @@
 #include "install/temp_package.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <new>
 
@@ -10,33 +11,77 @@ namespace vx {
 
 namespace {
 constexpr char kPrivateFolderPrefix[] = "vxsetup-";
-// Pieces small enough to be hashed while they are still in the processor's
-// cache, large enough that the writes stay few.
+// Pieces large enough that the writes stay few.
 constexpr DWORD kWritePieceBytes = 256 * 1024;
+constexpr DWORD kHashStepBytes = 1024 * 1024;
+
+// The SHA-256 of bytes, taken by a thread of its own while the caller writes
+// them out: with a second processor free the digest then adds nothing to the
+// copy's time (1.2 GB: the hash alone takes about 0.9 s here). Where no
+// thread can be made, Wait takes it on the caller's thread.
+class BackgroundDigest {
+ public:
+  BackgroundDigest(const char* data, DWORD size) : data_(data), size_(size) {
+    thread_.reset(CreateThread(nullptr, 64 * 1024, &ThreadEntry, this, 0, nullptr));
+  }
+  ~BackgroundDigest() {
+    stop_.store(true);
+    if (thread_) WaitForSingleObject(thread_.get(), INFINITE);
+  }
+  BackgroundDigest(const BackgroundDigest&) = delete;
+  BackgroundDigest& operator=(const BackgroundDigest&) = delete;
+
+  Sha256Digest Wait() {
+    if (thread_) {
+      WaitForSingleObject(thread_.get(), INFINITE);
+    } else {
+      Hash();
+    }
+    return digest_;
+  }
+
+ private:
+  static DWORD WINAPI ThreadEntry(void* self) noexcept {
+    static_cast<BackgroundDigest*>(self)->Hash();
+    return 0;
+  }
+  void Hash() noexcept {
+    Sha256 hash;
+    for (DWORD done = 0; done < size_ && !stop_.load(); done += kHashStepBytes) {
+      hash.Update(data_ + done, std::min(kHashStepBytes, size_ - done));
+    }
+    digest_ = hash.Finish();
+  }
+
+  const char* const data_;
+  const DWORD size_;
+  std::atomic<bool> stop_{false};
+  Sha256Digest digest_{};
+  KernelHandle thread_;
+};
 
 // Writes every byte through the handle piece by piece, asking keepGoing
-// between pieces. Each piece is first copied into a buffer of its own, hashed
-// there and written from there: Wine writes from ordinary memory several
-// times faster than from the pages of a mapped image (measured: 1.3 GB in
-// 1.4 s against 2.8 s), and the hash reads the piece while it is in cache.
+// between pieces, while a thread of its own takes the bytes' digest. Each
+// piece is first copied into a buffer and written from there: Wine writes
+// from ordinary memory several times faster than from the pages of a mapped
+// image (measured: 1.3 GB in 1.4 s against 2.8 s).
 TempPackage::CreateResult WriteHashed(HANDLE file, const char* data, DWORD size,
                                       const TempPackage::KeepGoing& keepGoing,
                                       Sha256Digest* digest) {
-  Sha256 hash;
   std::unique_ptr<char[]> buffer(new (std::nothrow) char[kWritePieceBytes]);
   if (!buffer) return TempPackage::CreateResult::Failed;
+  BackgroundDigest hash(data, size);
   for (DWORD done = 0; done < size;) {
     if (done > 0 && keepGoing && !keepGoing()) return TempPackage::CreateResult::Stopped;
     const DWORD piece = std::min(kWritePieceBytes, size - done);
     std::copy(data + done, data + done + piece, buffer.get());
-    hash.Update(buffer.get(), piece);
     DWORD written = 0;
     if (!WriteFile(file, buffer.get(), piece, &written, nullptr) || written != piece) {
       return TempPackage::CreateResult::Failed;
     }
     done += piece;
   }
-  *digest = hash.Finish();
+  *digest = hash.Wait();
   return TempPackage::CreateResult::Written;
 }
 }  // namespace

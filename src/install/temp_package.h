@@ -46,9 +46,8 @@ class TempPackage {
   // Writes the bytes to "<parent>\<private folder>\<fileName>" and keeps the
   // file open. Failed when the folder or the file cannot be made or written,
   // Stopped when keepGoing (asked between pieces of a few hundred KB) said
-  // no; nothing stays behind then. The SHA-256 of the bytes is taken piece
-  // by piece as each piece is written (WrittenDigest), so the package is
-  // read once for both.
+  // no; nothing stays behind then. The SHA-256 of the bytes
+  // (WrittenDigest) is taken by a second thread while they are written.
   CreateResult Create(const std::string& parent, const char* fileName, const char* data,
                       DWORD size, const KeepGoing& keepGoing = nullptr);
   // Opens a package file that exists already, for reading, shared for
