@@ -139,7 +139,8 @@ std::string_view TempPackage::Read(uint64_t offset, size_t wanted) {
   if (!inWindow || (!wholeInWindow && wanted <= kWindowBytes)) {
     windowSize_ = 0;
     if (!window_) {
-      window_.reset(new (std::nothrow) char[kWindowBytes]);
+      // No larger than the package: a small one needs no more.
+      window_.reset(new (std::nothrow) char[std::min<uint64_t>(kWindowBytes, size_)]);
       if (!window_) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return std::string_view();
