@@ -85,8 +85,8 @@ inline constexpr int32_t kUnpackFolderNotCreated = -216;
 inline constexpr int32_t kUnpackFolderNotTrusted = -217;
 inline constexpr int32_t kUnpackListTooShort = -218;
 inline constexpr int32_t kUnpackTooFewRecords = -219;
-// The package copy's header or item list cannot be read (the copy cannot be
-// mapped, or a read of it fails): not a list too short.
+// The package copy's header or item list cannot be read (a read of the copy
+// fails, or there is no memory for its read window): not a list too short.
 inline constexpr int32_t kUnpackPackageUnreadable = -229;
 inline constexpr int32_t kUnpackCannotOpen = -228;
 inline constexpr int32_t kUnpackCannotRead = -238;
