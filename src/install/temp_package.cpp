@@ -174,6 +174,7 @@ bool TempPackage::CopyOut(uint64_t offset, size_t size, char* out) {
 }
 
 void TempPackage::Close() {
+  window_.reset();  // sized for this package: the next one gets its own
   windowStart_ = 0;
   windowSize_ = 0;
   file_.reset();

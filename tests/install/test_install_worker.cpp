@@ -531,6 +531,11 @@ TEST_F(InstallWorkerTest, ThePackageCopyIsReadThroughAMovingWindowOfBoundedSize)
   std::string bytes(5 * TempPackage::kWindowBytes + 1024 * 1024 + 17, '\0');
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7919) >> 8);
   TempPackage package;
+  // A small package first: its window is as small, and the next package,
+  // made by the same object, must not be read into it.
+  ASSERT_EQ(package.Create(temp_ + "\\", "vxpack.pck", "tiny", 4),
+            TempPackage::CreateResult::Written);
+  ASSERT_EQ(package.Read(0, 4), "tiny");
   int asked = 0;
   ASSERT_EQ(package.Create(temp_ + "\\", "vxpack.pck", bytes.data(),
                            static_cast<DWORD>(bytes.size()), [&] { return ++asked > 0; }),
