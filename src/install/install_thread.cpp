@@ -189,6 +189,8 @@ void TVXInstallThread::ThreadMain() noexcept {
     LogCaught("worker: the run, which this ends");
     end = RunEnd::Completed;
   }
+  // The shell's notice is out before anybody hears of the end.
+  if (shellNotice_) WaitForSingleObject(shellNotice_.get(), INFINITE);
   if (end == RunEnd::Completed) {
     LogLine("worker: run ends, mode %d, code %d", static_cast<int>(Mode.load()),
             static_cast<int>(ResultCode));

@@ -270,6 +270,11 @@ class TVXInstallThread {
   // recorded in the journal first; true when nothing stands there or it was
   // moved, false when it could not be.
   bool MoveAsideExisting(const std::string& path, DWORD attributes);
+  // Makes sure an item's folder exists and leads through no link, each level
+  // it makes listed in the journal first. kInstallOk, kUnpackCannotWrite for
+  // a link, kUnpackItemFolderNotCreated. inHeldTree: the install folder is
+  // this run's own, made with Program Files' rights and held.
+  int32_t MakeItemFolder(const std::string& folder, bool inHeldTree);
   // Makes the item's file (item.FileName, the full path) from its bytes in
   // the package copy, read a window at a time, and dates it through the same
   // handle. kInstallOk, kUnpackCannotRead when the copy cannot be read, or
@@ -277,6 +282,9 @@ class TVXInstallThread {
   // program's too. mustBeNew: fails when anything stands at the name.
   int32_t WriteItemFile(const TPackItem& item, bool keepBytes, bool mustBeNew);
   std::string UninstallProgramLocation();
+  // SHChangeNotify(SHCNE_ASSOCCHANGED), on a thread of its own (shellNotice_)
+  // that the end of the run waits for.
+  void TellShellAssociationsChanged();
   // What the values of the footprint's keys are made from in this run.
   InstallFacts Facts();
 
@@ -295,6 +303,7 @@ class TVXInstallThread {
   // unpack for its copy into the Windows folder; the worker thread's.
   std::string uninstallProgram_;
   int32_t uninstallProgramDate_ = 0;
+  KernelHandle shellNotice_;        // the thread telling the shell, while it runs
   uint32_t serial_ = 0;             // this worker's number in the completion relay
   KernelHandle thread_;
   bool started_ = false;

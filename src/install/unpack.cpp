@@ -1,4 +1,5 @@
 // Extraction of the package resource and unpacking of its items.
+#include <algorithm>
 #include <unordered_set>
 
 #include "common/run_log.h"
@@ -93,13 +94,6 @@ bool ListLevels(const std::vector<std::string>& levels, InstallJournal* journal,
     made->insert(level);
   }
   return true;
-}
-
-// Creates a folder with its missing parents, each listed first.
-bool CreateListedFolder(const std::string& folder, InstallJournal* journal,
-                        std::unordered_set<std::string>* made) {
-  return ListLevels(MissingLevels(folder), journal, made) &&
-         CreateFolderPath(folder).value_or(false);
 }
 
 // The folder without a trailing backslash (a drive root keeps its own).
@@ -204,6 +198,40 @@ bool TVXInstallThread::MoveAsideExisting(const std::string& path, DWORD attribut
   return true;
 }
 
+int32_t TVXInstallThread::MakeItemFolder(const std::string& folder, bool inHeldTree) {
+  // Outside a tree this run holds, a user may have turned any level into a
+  // link since the last item: every level is looked at. Inside one, only
+  // administrators can add to it, and the held levels pin those above: the
+  // start's check of the install folder stands for every item folder.
+  if (!inHeldTree && PathCrossesLink(folder)) {
+    LogLine("unpack: not written through a link: %s", folder.c_str());
+    return kUnpackCannotWrite;
+  }
+  // The missing levels, highest first: looked up from the folder upwards to
+  // the first that exists, or, in the held tree, that this run made (which
+  // spares a look-up per level of every new folder; under Wine each costs
+  // about 40 us, and a large product has thousands of folders).
+  std::vector<std::string> missing;
+  for (std::string level = WithoutTrailingBackslash(folder);
+       level.size() > 3 && !(inHeldTree && madeFolders_.count(level) > 0) &&
+       !FolderExists(level);) {
+    missing.push_back(level);
+    const size_t slash = level.find_last_of('\\');
+    if (slash == std::string::npos) break;
+    level.resize(slash);
+  }
+  if (missing.empty()) return kInstallOk;
+  std::reverse(missing.begin(), missing.end());
+  if (!ListLevels(missing, Journal, &madeFolders_)) return kUnpackItemFolderNotCreated;
+  for (const std::string& level : missing) {
+    // Another program may have made it meanwhile: what counts is that it exists.
+    if (!CreateDirectoryA(level.c_str(), nullptr) && !FolderExists(level)) {
+      return kUnpackItemFolderNotCreated;
+    }
+  }
+  return kInstallOk;
+}
+
 int32_t TVXInstallThread::WriteItemFile(const TPackItem& item, bool keepBytes, bool mustBeNew) {
   FileHandle file(CreateFileA(item.FileName.c_str(), GENERIC_WRITE, 0, nullptr,
                               mustBeNew ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
@@ -279,6 +307,7 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
 
   // InstallFolder came normalized with the request: no trailing backslash.
   ResultCode = kUnpackFolderNotCreated;
+  bool installFolderHeld = false;  // made by this run, below, and held
   // The folder must be the one the folder page accepted: nothing written
   // here may land somewhere else, or in a folder somebody else made.
   if (PathCrossesLink(InstallFolder)) {
@@ -303,6 +332,7 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
       if (GetLastError() == ERROR_ALREADY_EXISTS) ResultCode = kUnpackFolderNotTrusted;
       return end();
     }
+    installFolderHeld = true;
   }
   const std::string uninstallProgram = UninstallProgramIn(InstallFolder);
 
@@ -359,17 +389,9 @@ UnpackOutcome TVXInstallThread::UnpackPackage(const std::string& packagePath,
     // The item before made sure of its folder, and items of one folder come
     // one after another: most items need no look-up.
     if (folder != readyFolder) {
-      // Nothing is written through a link a user put in the folder.
-      if (PathCrossesLink(folder)) {
-        ResultCode = kUnpackCannotWrite;
-        LogLine("unpack: not written through a link: %s", folder.c_str());
-        return end();
-      }
-      if (!FolderExists(folder)) {
-        ResultCode = kUnpackItemFolderNotCreated;
-        if (!CreateListedFolder(folder, Journal, &madeFolders_)) return end();
-        ResultCode = kUnpackCannotRead;
-      }
+      ResultCode = MakeItemFolder(folder, installFolderHeld);
+      if (ResultCode != kInstallOk) return end();
+      ResultCode = kUnpackCannotRead;
       readyFolderIsNew = madeFolders_.count(WithoutTrailingBackslash(folder)) > 0;
     }
     readyFolder = folder;
