@@ -14,6 +14,8 @@
 //     started until its window is shown.
 // Every install goes into a fresh folder and is checked against the payload
 // folder (every file there, bytes and last-write time) before it is removed.
+// Before each timed run, what earlier runs wrote is written back to the
+// host's disk and waited for, so no run pays for another's writing.
 // Prints, per contender, the median, minimum and maximum time and each
 // installer's peak private memory, then the ratios of the medians and one
 // table row of the lot.
@@ -111,6 +113,53 @@ double RunToEnd(const std::string& commandLine, double* peakMb = nullptr) {
   GetExitCodeProcess(process.get(), &code);
   if (code != 0) Fail("exit code " + std::to_string(code) + ": " + commandLine);
   return 1000.0 * Seconds(start, end);
+}
+
+// The host's page cache not yet on disk (Dirty plus Writeback of
+// /proc/meminfo, read through Wine's drive Z:), in MB; -1 when unreadable.
+double HostUnwrittenMb() {
+  FileHandle file(CreateFileA("Z:\\proc\\meminfo", GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr));
+  if (!file) return -1;
+  std::string text;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
+    text.append(buffer, read);
+  }
+  double kb = 0;
+  bool seen = false;
+  for (const char* name : {"\nDirty:", "\nWriteback:"}) {
+    const size_t at = text.find(name);
+    if (at == std::string::npos) continue;
+    kb += std::atof(text.c_str() + at + std::strlen(name));
+    seen = true;
+  }
+  return seen ? kb / 1024.0 : -1;
+}
+
+// Before each timed run: what the runs before it wrote goes to disk first
+// (the host's sync, then a wait until little is left unwritten), so that no
+// contender pays for the writing back of another's files. A large product
+// leaves gigabytes behind each install, and whoever ran next paid for it.
+// A few tens of MB are left alone: waiting idle costs the next run more
+// than that much writing back does. Off where the host's memory figures
+// cannot be read.
+void SettleHostDisk() {
+  if (HostUnwrittenMb() <= 64) return;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  char line[] = "/bin/sync";
+  // A Unix program: Wine starts it without a process to wait for.
+  if (CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                     &info)) {
+    if (info.hThread) CloseHandle(info.hThread);
+    if (info.hProcess) CloseHandle(info.hProcess);
+  }
+  const ULONGLONG limit = GetTickCount64() + 120000;
+  while (HostUnwrittenMb() > 8 && GetTickCount64() < limit) Sleep(20);
 }
 
 struct WindowSearch {
@@ -445,6 +494,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < contenders.size(); ++i) {
       Contender& contender = contenders[(i + static_cast<size_t>(round)) % contenders.size()];
       double privateMb = -1;
+      SettleHostDisk();
       const double ms = contender.run(base, &privateMb);
       if (round > 0) contender.series.wall.push_back(ms);
       if (round > 0 && privateMb >= 0) contender.series.privateMb.push_back(privateMb);
