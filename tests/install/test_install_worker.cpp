@@ -681,6 +681,29 @@ TEST_F(InstallWorkerTest, NothingIsWrittenOrDeletedThroughALinkInTheInstallFolde
   EXPECT_FALSE(FileExists(installDir_ + "\\vxlite.exe"));  // what the run wrote is gone
 }
 
+// In an install folder that existed before, any level may become a link
+// while the items go in: every new item folder is checked again.
+TEST_F(InstallWorkerTest, ALinkMadeDuringTheRunInAnExistingInstallFolderStopsIt) {
+  test::ScratchFolder elsewhere;
+  ASSERT_TRUE(CreateDirectoryA(installDir_.c_str(), nullptr));
+  PackageModuleFile carrier(scratch_.path(), BuildTestPackage(SampleItems()));
+  auto worker = MakeWorker(ModeInstall, carrier.module());
+  bool planted = false;
+  worker->CheckPointObserver = [&](TVXInstallThread&, CheckPoint point, int32_t item) {
+    // Before "\Projects\demo.vx5": its folder appears, as a link.
+    if (point == CheckPoint::BeforeItem && item == 4) {
+      planted = test::PlantLink(installDir_ + "\\Projects", elsewhere.path());
+    }
+  };
+  ASSERT_TRUE(worker->Start());
+  ASSERT_TRUE(PumpUntil([&] { return worker->IsHalted() && !Only(WM_INST_ERROR).empty(); }));
+  ASSERT_TRUE(planted);
+  EXPECT_EQ(worker->ResultCode, kUnpackCannotWrite);
+  EXPECT_EQ(Only(WM_INST_ERROR), (std::vector<Posted>{Error(kUnpackCannotWrite, 4)}));
+  EXPECT_FALSE(FileExists(elsewhere / "demo.vx5"));
+  EXPECT_TRUE(FileExists(installDir_ + "\\Skins\\blue.skn"));  // the items before it went in
+}
+
 TEST_F(InstallWorkerTest, InstallFolderThatIsNotTheOneAcceptedStopsTheRunBeforeAnyItem) {
   test::ScratchFolder elsewhere;
   const std::string package = temp_ + "\\case.pck";
