@@ -1,6 +1,6 @@
 // Extraction of the package resource and unpacking of its items.
-#include <algorithm>
 #include <unordered_set>
+#include <utility>
 
 #include "common/run_log.h"
 #include "common/files.h"
@@ -71,11 +71,15 @@ std::string UsableTempFolder() {
 }
 
 // The levels of a folder path that do not exist, highest first (a drive
-// root is never one).
-std::vector<std::string> MissingLevels(std::string folder) {
+// root is never one). Looked up from the folder upwards; a level in `made`
+// (made by this run, in a tree nobody else can change) counts as existing
+// without a look-up.
+std::vector<std::string> MissingLevels(std::string folder,
+                                       const std::unordered_set<std::string>* made = nullptr) {
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
   std::vector<std::string> missing;
-  for (std::string level = folder; level.size() > 3 && !FolderExists(level);) {
+  for (std::string level = folder;
+       level.size() > 3 && !(made && made->count(level) > 0) && !FolderExists(level);) {
     missing.insert(missing.begin(), level);
     const size_t slash = level.find_last_of('\\');
     if (slash == std::string::npos) break;
@@ -207,21 +211,12 @@ int32_t TVXInstallThread::MakeItemFolder(const std::string& folder, bool inHeldT
     LogLine("unpack: not written through a link: %s", folder.c_str());
     return kUnpackCannotWrite;
   }
-  // The missing levels, highest first: looked up from the folder upwards to
-  // the first that exists, or, in the held tree, that this run made (which
-  // spares a look-up per level of every new folder; under Wine each costs
-  // about 40 us, and a large product has thousands of folders).
-  std::vector<std::string> missing;
-  for (std::string level = WithoutTrailingBackslash(folder);
-       level.size() > 3 && !(inHeldTree && madeFolders_.count(level) > 0) &&
-       !FolderExists(level);) {
-    missing.push_back(level);
-    const size_t slash = level.find_last_of('\\');
-    if (slash == std::string::npos) break;
-    level.resize(slash);
-  }
+  // In the held tree the levels this run made are not looked up again:
+  // under Wine each look-up costs about 40 us, and a large product has
+  // thousands of folders.
+  const std::vector<std::string> missing =
+      MissingLevels(folder, inHeldTree ? &madeFolders_ : nullptr);
   if (missing.empty()) return kInstallOk;
-  std::reverse(missing.begin(), missing.end());
   if (!ListLevels(missing, Journal, &madeFolders_)) return kUnpackItemFolderNotCreated;
   for (const std::string& level : missing) {
     // Another program may have made it meanwhile: what counts is that it exists.
