@@ -314,9 +314,29 @@ bool IsGoneError(DWORD error) {
 
 }  // namespace
 
+DeletionFolder FindDeletionFolder(const std::string& folder) {
+  DeletionFolder found;
+  found.named = FullPathOf(FolderPath(folder));
+  if (found.named.empty()) return found;
+  // Where the folder really is: every handle's final path must lie in it.
+  FileHandle container(CreateFileA(found.named.c_str(), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING,
+                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                   nullptr));
+  if (container) found.real = FinalPathOf(container.get());
+  if (found.real.empty()) found.error = GetLastError();
+  return found;
+}
+
 DeleteResult DeleteInsideFolder(const std::string& folder, const std::string& path,
                                 DeleteKind kind) {
-  const std::string base = FullPathOf(FolderPath(folder));
+  return DeleteInsideFolder(FindDeletionFolder(folder), path, kind);
+}
+
+DeleteResult DeleteInsideFolder(const DeletionFolder& folder, const std::string& path,
+                                DeleteKind kind) {
+  const std::string& base = folder.named;
   const std::string full = FullPathOf(path);
   if (base.empty() || full.empty() || !WithinFolder(base, full)) {
     return {DeleteOutcome::Outside, ERROR_SUCCESS};
@@ -344,15 +364,10 @@ DeleteResult DeleteInsideFolder(const std::string& folder, const std::string& pa
     return {DeleteOutcome::Failed, isFolder ? DWORD{ERROR_ACCESS_DENIED} : DWORD{ERROR_DIRECTORY}};
   }
   // Where the handle really is must be where the folder really is.
-  FileHandle container(CreateFileA(base.c_str(), FILE_READ_ATTRIBUTES,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING,
-                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                   nullptr));
-  const std::string containerPath = container ? FinalPathOf(container.get()) : std::string();
+  if (folder.real.empty()) return {DeleteOutcome::Failed, folder.error};
   const std::string itemPath = FinalPathOf(item.get());
-  if (containerPath.empty() || itemPath.empty()) return {DeleteOutcome::Failed, GetLastError()};
-  if (!WithinFolder(containerPath, itemPath)) return {DeleteOutcome::Outside, ERROR_SUCCESS};
+  if (itemPath.empty()) return {DeleteOutcome::Failed, GetLastError()};
+  if (!WithinFolder(folder.real, itemPath)) return {DeleteOutcome::Outside, ERROR_SUCCESS};
 
   FILE_DISPOSITION_INFO disposition{TRUE};
   if (SetFileInformationByHandle(item.get(), FileDispositionInfo, &disposition,

@@ -62,7 +62,7 @@ void RemoveAsideFolders(const InstallJournal& journal) {
   }
 }
 
-void DeleteWrittenFiles(const InstallJournal& journal, const std::string& container) {
+void DeleteWrittenFiles(const InstallJournal& journal, const DeletionFolder& container) {
   size_t removed = 0;
   for (const std::string& file : journal.Files()) {
     if (ContainsPathIgnoringCase(journal.ListedOnly(), file)) continue;
@@ -108,7 +108,7 @@ void BringBackMovedAside(const InstallJournal& journal) {
   RemoveAsideFolders(journal);
 }
 
-void RemoveMadeFolders(const InstallJournal& journal, const std::string& container) {
+void RemoveMadeFolders(const InstallJournal& journal, const DeletionFolder& container) {
   const auto& folders = journal.Folders();
   // Backwards, so deeper folders go before their parents; only empty ones go.
   for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
@@ -137,9 +137,11 @@ void RemoveMadeFolders(const InstallJournal& journal, const std::string& contain
 
 void UndoJournal(const InstallJournal& journal) {
   const std::string container = ContainerOf(journal);
-  if (!container.empty()) DeleteWrittenFiles(journal, container);
+  // Looked at once for the files, and again for the folders: bringing back
+  // what was moved aside comes between.
+  if (!container.empty()) DeleteWrittenFiles(journal, FindDeletionFolder(container));
   BringBackMovedAside(journal);
-  if (!container.empty()) RemoveMadeFolders(journal, container);
+  if (!container.empty()) RemoveMadeFolders(journal, FindDeletionFolder(container));
   // Only what the install run changed: keys that were there before it keep
   // what they held.
   RestorePriorState(journal.Prior());
