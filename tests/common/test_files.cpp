@@ -167,6 +167,27 @@ TEST(DeleteInsideFolder, DeletesByHandleOnlyWhatLiesInsideWithoutFollowingALink)
   EXPECT_TRUE(FileExists(folder + "\\full\\kept.txt"));
 }
 
+// A run of deletions looks at the folder once: a folder swapped for a link
+// after that is still not deleted through, and what it held still goes.
+TEST(DeleteInsideFolder, AFolderFoundOnceAndSwappedForALinkIsNotDeletedThrough) {
+  ScratchFolder scratch;
+  ScratchFolder elsewhere;
+  const std::string folder = scratch / "VantorexLite";
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(folder + "\\plain.txt", "plain"));
+  ASSERT_TRUE(WriteFileBytes(elsewhere / "second.txt", "the user's own"));
+  const DeletionFolder found = FindDeletionFolder(folder);
+  ASSERT_FALSE(found.real.empty());
+  EXPECT_EQ(DeleteInsideFolder(found, folder + "\\plain.txt", DeleteKind::File).outcome,
+            DeleteOutcome::Deleted);
+
+  ASSERT_TRUE(MoveFileA(folder.c_str(), (scratch / "moved").c_str()));
+  ASSERT_TRUE(PlantLink(folder, elsewhere.path()));
+  EXPECT_EQ(DeleteInsideFolder(found, folder + "\\second.txt", DeleteKind::File).outcome,
+            DeleteOutcome::Link);
+  EXPECT_TRUE(FileExists(elsewhere / "second.txt"));
+}
+
 TEST(GetSpecialFolder, TheFoldersTheSetupUses) {
   for (int csidl : {0, 2, 23, 25, 26, 35, 38}) {
     std::string folder = GetSpecialFolder(csidl);
