@@ -1,8 +1,9 @@
 // Install benchmark: runs the install worker's complete install of the
 // package this program carries (the sample product, as the setup carries it)
 // into a fresh folder several times, and prints the median run time, the
-// time of a straight copy of the same bytes, and the process's peak private
-// memory over its idle level.
+// time of a straight copy of the same bytes, the time to undo a run from its
+// journal beside a plain deletion of the same files, and the process's peak
+// private memory over its idle level.
 //
 // The registry is redirected into a scratch key and the Windows folder is a
 // scratch folder, so a run leaves nothing behind.
@@ -30,6 +31,7 @@
 #include "common/handles.h"
 #include "common/sha256.h"
 #include "install/install_thread.h"
+#include "install/rollback.h"
 #include "install/temp_package.h"
 
 namespace {
@@ -188,6 +190,8 @@ constexpr const char* kRegistrySteps[] = {"settings", "file association", "Explo
 struct RunResult {
   bool ok = false;
   double total = 0, extraction = 0, unpack = 0, registry = 0;
+  double undo = 0;       // undoing the run from its journal, when asked for
+  bool undone = false;   // and the install folder was gone after it
   double itemWork = 0;  // unpacking: from each item's check point to the next, summed
   // The registry-and-log phase step by step, as kRegistrySteps names them.
   std::vector<double> registrySteps;
@@ -198,8 +202,9 @@ struct RunResult {
   std::vector<std::string> folders;  // item folders, in item order
 };
 
+// undo: the run is undone from its journal once it has ended, and timed.
 RunResult RunInstall(HWND window, const std::string& folder, const std::string& windows,
-                     HMODULE packageModule = nullptr) {
+                     HMODULE packageModule = nullptr, bool undo = false) {
   RunResult result;
   g_windowsFolder = windows;
   g_steps = {};
@@ -226,6 +231,12 @@ RunResult RunInstall(HWND window, const std::string& folder, const std::string& 
     if (!worker.Start()) return result;
     PumpUntilSignalled(worker.ThreadHandle());
     LARGE_INTEGER end = Now();
+    if (undo && code == vx::kInstallOk) {
+      const LARGE_INTEGER undoStart = Now();
+      vx::UndoJournal(journal);
+      result.undo = Milliseconds(undoStart, Now());
+      result.undone = !vx::FolderExists(folder);
+    }
     result.total = Milliseconds(start, end);
     result.extraction = Milliseconds(start, g_steps.creatingFolders);
     result.unpack = Milliseconds(g_steps.creatingFolders, g_steps.updatingRegistry);
@@ -259,6 +270,27 @@ double StraightCopy(const RunResult& source, const std::string& from, const std:
   for (const std::string& file : source.files) {
     CopyFileA(file.c_str(), (to + file.substr(from.size())).c_str(), FALSE);
   }
+  return Milliseconds(start, Now());
+}
+
+// The peer of undoing a run: the straight copy's files deleted from their
+// list (DeleteFileA) and then its folders, deepest first (RemoveDirectoryA),
+// with no look at links or at where a file really is.
+double PlainDeletion(const RunResult& source, const std::string& from, const std::string& to) {
+  std::vector<std::string> folders;
+  for (const std::string& file : source.files) {
+    std::string folder = to + file.substr(from.size());
+    while (folder.size() > to.size()) {
+      folder.resize(folder.find_last_of('\\'));
+      if (std::find(folders.begin(), folders.end(), folder) != folders.end()) break;
+      folders.push_back(folder);
+    }
+  }
+  std::sort(folders.begin(), folders.end(),
+            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  LARGE_INTEGER start = Now();
+  for (const std::string& file : source.files) DeleteFileA((to + file.substr(from.size())).c_str());
+  for (const std::string& folder : folders) RemoveDirectoryA(folder.c_str());
   return Milliseconds(start, Now());
 }
 
@@ -350,7 +382,7 @@ int main(int argc, char** argv) {
   const size_t idle = PrivateBytes();
 
   std::vector<double> totals, extractions, unpacks, itemWork, registries, copies, peerWrites,
-      digests;
+      digests, undos, plainDeletions;
   std::vector<std::vector<double>> registrySteps(std::size(kRegistrySteps));
   RunResult first;
   for (int run = 0; run < runs; ++run) {
@@ -358,11 +390,18 @@ int main(int argc, char** argv) {
     const std::string windows = root + "\\windows" + std::to_string(run);
     CreateDirectoryA((root + "\\run" + std::to_string(run)).c_str(), nullptr);
     CreateDirectoryA(windows.c_str(), nullptr);
-    RunResult result = RunInstall(window, folder, windows);
+    // The first run's files are the straight copies' source; every later
+    // run is undone.
+    RunResult result = RunInstall(window, folder, windows, nullptr, run > 0);
     if (!result.ok) {
       std::printf("install bench: run %d failed\n", run + 1);
       return 1;
     }
+    if (run > 0 && !result.undone) {
+      std::printf("install bench: run %d was not undone\n", run + 1);
+      return 1;
+    }
+    if (run > 0) undos.push_back(result.undo);
     totals.push_back(result.total);
     extractions.push_back(result.extraction);
     unpacks.push_back(result.unpack);
@@ -388,13 +427,21 @@ int main(int argc, char** argv) {
     // The baseline right after each run, so both see the same machine load.
     const std::string target = root + "\\copy" + std::to_string(run);
     copies.push_back(StraightCopy(first, root + "\\run0\\VantorexLite", target));
+    if (run > 0) {
+      plainDeletions.push_back(PlainDeletion(first, root + "\\run0\\VantorexLite", target));
+    }
     vx::bench::RemoveTree(target);
     peerWrites.push_back(PackageWrittenWithoutDigest(root));
     digests.push_back(DigestAlone());
     std::printf("run %d: %.0f ms (extraction %.0f, unpacking %.0f, registry and log %.0f); "
-                "straight copy %.0f ms\n",
+                "straight copy %.0f ms",
                 run + 1, result.total, result.extraction, result.unpack, result.registry,
                 copies.back());
+    if (run > 0) {
+      std::printf("; undone in %.0f ms, plain deletion %.0f ms", undos.back(),
+                  plainDeletions.back());
+    }
+    std::printf("\n");
   }
   const size_t peak = sampler.Peak();
   vx::bench::RemoveTree(root);
@@ -426,6 +473,13 @@ int main(int argc, char** argv) {
               Median(extractions), Median(peerWrites),
               Median(extractions) / std::max(Median(peerWrites), 0.001));
   std::printf("the package's SHA-256 alone, median: %.0f ms\n", Median(digests));
+  if (!undos.empty()) {
+    std::printf("undoing an install from its journal (runs 2 on), median: %.0f ms; the same "
+                "files and folders deleted plainly (DeleteFileA, RemoveDirectoryA): %.0f ms; "
+                "ratio %.2f\n",
+                Median(undos), Median(plainDeletions),
+                Median(undos) / std::max(Median(plainDeletions), 0.001));
+  }
   std::printf("private memory: idle %.1f MB, peak %.1f MB, peak over idle %.1f MB "
               "(target: the package's read window + 4 MB = %.1f MB): %s\n",
               Mb(idle), Mb(peak), Mb(peak - std::min(peak, idle)), Mb(limit),

@@ -347,19 +347,18 @@ DeleteResult DeleteInsideFolder(const DeletionFolder& folder, const std::string&
     const DWORD error = GetLastError();
     return {IsGoneError(error) ? DeleteOutcome::Gone : DeleteOutcome::Failed, error};
   }
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(item.get(), &info)) {
+  // The attributes and the kind of reparse point in one query. The full
+  // information asks for the volume's serial number too, which under Wine
+  // costs about 0.5 ms a file against 0.06 ms for this query (measured).
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!GetFileInformationByHandleEx(item.get(), FileAttributeTagInfo, &info, sizeof info)) {
     return {DeleteOutcome::Failed, GetLastError()};
   }
   // Made a link since the levels were looked at: not followed either.
-  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    FILE_ATTRIBUTE_TAG_INFO tag{};
-    if (!GetFileInformationByHandleEx(item.get(), FileAttributeTagInfo, &tag, sizeof tag) ||
-        IsLinkTag(tag.ReparseTag)) {
-      return {DeleteOutcome::Link, ERROR_SUCCESS};
-    }
+  if ((info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLinkTag(info.ReparseTag)) {
+    return {DeleteOutcome::Link, ERROR_SUCCESS};
   }
-  const bool isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const bool isFolder = (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   if (isFolder != (kind == DeleteKind::Folder)) {
     return {DeleteOutcome::Failed, isFolder ? DWORD{ERROR_ACCESS_DENIED} : DWORD{ERROR_DIRECTORY}};
   }
@@ -377,10 +376,10 @@ DeleteResult DeleteInsideFolder(const DeletionFolder& folder, const std::string&
   DWORD error = GetLastError();
   if (error == ERROR_DIR_NOT_EMPTY) return {DeleteOutcome::NotEmpty, error};
   // A read-only file: the product is to go, so it is made writable first.
-  if (error == ERROR_ACCESS_DENIED && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) &&
-      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+  if (error == ERROR_ACCESS_DENIED && (info.FileAttributes & FILE_ATTRIBUTE_READONLY) &&
+      !(info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
     FILE_BASIC_INFO basic{};  // times of 0 stay as they are
-    basic.FileAttributes = info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY;
+    basic.FileAttributes = info.FileAttributes & ~FILE_ATTRIBUTE_READONLY;
     if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     if (SetFileInformationByHandle(item.get(), FileBasicInfo, &basic, sizeof basic) &&
         SetFileInformationByHandle(item.get(), FileDispositionInfo, &disposition,
