@@ -16,6 +16,10 @@
 //          package module (a DLL carrying VXPACK and VXPACKSHA256, see
 //          bench/package-module) the package is read from it instead of
 //          from this program's own resources; loading it is part of the run.
+//        vx_install_bench undo <install folder> <Windows folder> [package module]
+//          one install undone from its journal, then one more into
+//          "<install folder>-plain" deleted plainly, both timed: what
+//          undoing costs for the larger payloads (exit code 0 on success).
 #include <windows.h>
 #include <psapi.h>
 
@@ -355,9 +359,45 @@ int InstallOnce(const std::string& folder, const std::string& windows, const cha
   return ok ? 0 : 1;
 }
 
+// One install undone from its journal, and the same install made again and
+// deleted plainly, each right after its install.
+int InstallUndone(const std::string& folder, const std::string& windows, const char* module) {
+  HMODULE packageModule = nullptr;
+  if (module) {
+    packageModule = LoadLibraryExA(
+        module, nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
+    if (!packageModule) return 5;
+  }
+  ScratchRegistry registry;
+  if (!registry.ok()) return 3;
+  HWND window = CreateBenchWindow();
+  if (!window) return 4;
+  const RunResult undone = RunInstall(window, folder, windows, packageModule, true);
+  const std::string peer = folder + "-plain";
+  const RunResult kept = undone.undone ? RunInstall(window, peer, windows, packageModule)
+                                       : RunResult{};
+  const double plain = kept.ok ? PlainDeletion(kept, peer, peer) : 0.0;
+  vx::bench::RemoveTree(peer);
+  if (packageModule) FreeLibrary(packageModule);
+  if (!undone.undone || !kept.ok) {
+    std::printf("install bench: %s\n", !undone.ok     ? "the install failed"
+                                       : !undone.undone ? "the install was not undone"
+                                                        : "the second install failed");
+    return 1;
+  }
+  std::printf("%zu files: installed in %.0f ms, undone in %.0f ms; installed again in %.0f ms, "
+              "deleted plainly in %.0f ms; undone / plain %.2f\n",
+              undone.files.size(), undone.total, undone.undo, kept.total, plain,
+              undone.undo / std::max(plain, 0.001));
+  return 0;
+}
+
 int main(int argc, char** argv) {
   if ((argc == 4 || argc == 5) && std::string(argv[1]) == "once") {
     return InstallOnce(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
+  }
+  if ((argc == 4 || argc == 5) && std::string(argv[1]) == "undo") {
+    return InstallUndone(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
   }
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   char tempPath[MAX_PATH] = {};
