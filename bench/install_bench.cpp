@@ -340,45 +340,43 @@ HWND CreateBenchWindow() {
   return window;
 }
 
+// The package module named on the command line, mapped as an image
+// resource: its sections are mapped, never run. Null when none is named;
+// false when the named one cannot be loaded.
+bool LoadPackageModule(const char* path, vx::ModuleHandle& module) {
+  if (!path) return true;
+  module.reset(
+      LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE));
+  return static_cast<bool>(module);
+}
+
 // One install, as the setup's worker does it, into the given folders; the
-// package from the module file when one is named. The module is mapped as
-// an image resource: its sections are mapped, never run.
+// package from the module file when one is named.
 int InstallOnce(const std::string& folder, const std::string& windows, const char* module) {
-  HMODULE packageModule = nullptr;
-  if (module) {
-    packageModule = LoadLibraryExA(
-        module, nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
-    if (!packageModule) return 5;
-  }
+  vx::ModuleHandle packageModule;
+  if (!LoadPackageModule(module, packageModule)) return 5;
   ScratchRegistry registry(true);
   if (!registry.ok()) return 3;
   HWND window = CreateBenchWindow();
   if (!window) return 4;
-  const bool ok = RunInstall(window, folder, windows, packageModule).ok;
-  if (packageModule) FreeLibrary(packageModule);
-  return ok ? 0 : 1;
+  return RunInstall(window, folder, windows, packageModule.get()).ok ? 0 : 1;
 }
 
 // One install undone from its journal, and the same install made again and
 // deleted plainly, each right after its install.
 int InstallUndone(const std::string& folder, const std::string& windows, const char* module) {
-  HMODULE packageModule = nullptr;
-  if (module) {
-    packageModule = LoadLibraryExA(
-        module, nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
-    if (!packageModule) return 5;
-  }
+  vx::ModuleHandle packageModule;
+  if (!LoadPackageModule(module, packageModule)) return 5;
   ScratchRegistry registry;
   if (!registry.ok()) return 3;
   HWND window = CreateBenchWindow();
   if (!window) return 4;
-  const RunResult undone = RunInstall(window, folder, windows, packageModule, true);
+  const RunResult undone = RunInstall(window, folder, windows, packageModule.get(), true);
   const std::string peer = folder + "-plain";
-  const RunResult kept = undone.undone ? RunInstall(window, peer, windows, packageModule)
+  const RunResult kept = undone.undone ? RunInstall(window, peer, windows, packageModule.get())
                                        : RunResult{};
   const double plain = kept.ok ? PlainDeletion(kept, peer, peer) : 0.0;
   vx::bench::RemoveTree(peer);
-  if (packageModule) FreeLibrary(packageModule);
   if (!undone.undone || !kept.ok) {
     std::printf("install bench: %s\n", !undone.ok     ? "the install failed"
                                        : !undone.undone ? "the install was not undone"
