@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
+#include <string_view>
 #include <utility>
 
 #include "common/files.h"
@@ -15,6 +17,8 @@
 #include "common/run_log.h"
 #include "common/system.h"
 #include "common/text.h"
+#include "install/install_log.h"
+#include "install/profile_text.h"
 #include "program_support.h"
 
 namespace vx::programs {
@@ -28,7 +32,7 @@ constexpr DWORD kDeleteRetryMs = 100;
 
 // One profile text: a value, or with a null key the section's key names
 // separated by NULs. Grows the buffer until the text fits.
-std::string ProfileText(const char* section, const char* key, const std::string& file) {
+std::string ProfileString(const char* section, const char* key, const std::string& file) {
   std::string buffer(1024, '\0');
   for (;;) {
     DWORD size = static_cast<DWORD>(buffer.size());
@@ -65,27 +69,35 @@ long long EntryIndex(const std::string& key) {
   return std::strtoll(digits.c_str(), nullptr, 10);
 }
 
+// A value as the profile functions read it: one pair of the same quotes
+// around it is taken off.
+std::string_view AsProfileFunctionsRead(std::string_view stored) {
+  if (stored.size() >= 2 && (stored.front() == '"' || stored.front() == '\'') &&
+      stored.back() == stored.front()) {
+    return stored.substr(1, stored.size() - 2);
+  }
+  return stored;
+}
+
 // The entries of one section with an index up to the count "Document" gives
-// for it, in index order. The section's key names are read once and only the
-// keys present are looked up, so a damaged count cannot make this slow.
-std::vector<std::string> ReadLogSection(const std::string& file, const char* section,
-                                        InstallLog& log) {
+// for it (countText), in index order: from the section's keys, and the value
+// of a key (valueOf) looked up only for the keys that are entries, so a
+// damaged count cannot make this slow.
+template <typename ValueOf>
+std::vector<std::string> CountedEntries(const char* section, const std::string& countText,
+                                        const std::vector<std::string_view>& keys,
+                                        ValueOf valueOf, InstallLog& log) {
   long long highest = 0;
-  bool counted = ParseCount(ProfileText(kLogSectionDocument, section, file), highest);
+  bool counted = ParseCount(countText, highest);
   if (!counted) {
     log.uncounted.push_back(section);
     highest = INT64_MAX;
   }
   std::vector<std::pair<long long, std::string>> entries;
-  std::string names = ProfileText(section, nullptr, file);
-  for (size_t start = 0; start < names.size();) {
-    size_t end = names.find('\0', start);
-    if (end == std::string::npos) end = names.size();
-    std::string key = names.substr(start, end - start);
-    start = end + 1;
-    long long index = EntryIndex(key);
+  for (std::string_view key : keys) {
+    long long index = EntryIndex(std::string(key));
     if (index < 0 || index > highest) continue;  // not an entry, or one above the count
-    std::string value = TrimBlanks(ProfileText(section, key.c_str(), file));
+    std::string value = TrimBlanks(valueOf(key));
     if (!value.empty()) entries.emplace_back(index, std::move(value));
   }
   std::sort(entries.begin(), entries.end(),
@@ -101,6 +113,37 @@ std::vector<std::string> ReadLogSection(const std::string& file, const char* sec
   paths.reserve(entries.size());
   for (auto& entry : entries) paths.push_back(std::move(entry.second));
   return paths;
+}
+
+// One section through the profile functions: its key names read once, then
+// one call per entry.
+std::vector<std::string> ReadLogSection(const std::string& file, const char* section,
+                                        InstallLog& log) {
+  const std::string names = ProfileString(section, nullptr, file);
+  std::vector<std::string_view> keys;
+  for (size_t start = 0; start < names.size();) {
+    size_t end = names.find('\0', start);
+    if (end == std::string::npos) end = names.size();
+    keys.push_back(std::string_view(names).substr(start, end - start));
+    start = end + 1;
+  }
+  return CountedEntries(
+      section, ProfileString(kLogSectionDocument, section, file), keys,
+      [&](std::string_view key) { return ProfileString(section, std::string(key).c_str(), file); },
+      log);
+}
+
+// One section of a log held whole: the same entries, without a profile call.
+std::vector<std::string> ReadLogSection(const vx::ProfileText& text, const char* section,
+                                        InstallLog& log) {
+  return CountedEntries(
+      section,
+      std::string(AsProfileFunctionsRead(text.Value(kLogSectionDocument, section).value_or(""))),
+      text.Keys(section),
+      [&](std::string_view key) {
+        return std::string(AsProfileFunctionsRead(text.Value(section, key).value_or("")));
+      },
+      log);
 }
 
 // The folder a logged path may be removed in: the recorded install folder;
@@ -120,18 +163,38 @@ std::string ContainerOf(const std::string& installFolder, const InstallLog& log,
   return std::string();
 }
 
+// The containers of a run of removals, each looked at once while it stays
+// the same: finding where a folder really is costs 0.3 to 0.5 ms under Wine,
+// and a product has thousands of files in one container. A container moved
+// or swapped for a link afterwards moves its files' real paths out of the
+// one found, and they are refused as outside.
+class Containers {
+ public:
+  const DeletionFolder& Of(const std::string& container) {
+    if (!found_ || name_ != container) {
+      found_ = FindDeletionFolder(container);
+      name_ = container;
+    }
+    return *found_;
+  }
+
+ private:
+  std::string name_;
+  std::optional<DeletionFolder> found_;
+};
+
 // Removes a file, or a folder when it is empty, inside container: by handle,
 // never through a link (DeleteInsideFolder); a read-only file is made
 // writable first, as the user asked for the product to go. Reports what
 // stays; true when the path is gone.
 bool RemoveInside(const std::string& container, const std::string& path, bool folder,
-                  UninstallReport& report) {
+                  UninstallReport& report, Containers& containers) {
   if (container.empty()) {
     report.Left(text::kUninstallOutside, path);
     return false;
   }
-  const DeleteResult result =
-      DeleteInsideFolder(container, path, folder ? DeleteKind::Folder : DeleteKind::File);
+  const DeleteResult result = DeleteInsideFolder(containers.Of(container), path,
+                                                 folder ? DeleteKind::Folder : DeleteKind::File);
   switch (result.outcome) {
     case DeleteOutcome::Deleted:
     case DeleteOutcome::Gone:
@@ -150,6 +213,12 @@ bool RemoveInside(const std::string& container, const std::string& path, bool fo
   }
   report.Left(folder ? text::kUninstallFolderLeft : text::kUninstallFileLeft, path, result.error);
   return false;
+}
+
+bool RemoveInside(const std::string& container, const std::string& path, bool folder,
+                  UninstallReport& report) {
+  Containers containers;
+  return RemoveInside(container, path, folder, report, containers);
 }
 
 std::string RootName(HKEY root) {
@@ -195,6 +264,20 @@ std::string FindInstallLog(const std::string& programFolder) {
 }
 
 InstallLog ReadInstallLog(const std::string& path) {
+  // Read whole where the file is in the form the setup writes: under Wine
+  // every profile call opens the file again and looks through it from the
+  // top, and a log of 20,000 entries takes that many calls.
+  std::string bytes;
+  vx::ProfileText text;
+  if (!ReadProfileFile(path, bytes, text)) return ReadInstallLogWithProfileFunctions(path);
+  InstallLog log;
+  log.path = path;
+  log.folders = ReadLogSection(text, kLogSectionFolders, log);
+  log.files = ReadLogSection(text, kLogSectionFiles, log);
+  return log;
+}
+
+InstallLog ReadInstallLogWithProfileFunctions(const std::string& path) {
   InstallLog log;
   log.path = path;
   log.folders = ReadLogSection(path, kLogSectionFolders, log);
@@ -220,17 +303,20 @@ std::string RecordedInstallFolder() {
 
 void RemoveLoggedFiles(const InstallLog& log, const std::string& installFolder,
                        const std::string& keep, UninstallReport& report) {
+  Containers containers;
   for (const std::string& file : log.files) {
     if (!keep.empty() && SamePath(file, keep)) continue;
-    RemoveInside(ContainerOf(installFolder, log, file), file, false, report);
+    RemoveInside(ContainerOf(installFolder, log, file), file, false, report, containers);
   }
 }
 
 void RemoveLoggedFolders(const InstallLog& log, const std::string& installFolder,
                          const std::string& keep, UninstallReport& report) {
+  Containers containers;
   for (auto folder = log.folders.rbegin(); folder != log.folders.rend(); ++folder) {
     if (!keep.empty() && SamePath(*folder, keep)) continue;
-    if (!RemoveInside(ContainerOf(installFolder, log, *folder), *folder, true, report) ||
+    if (!RemoveInside(ContainerOf(installFolder, log, *folder), *folder, true, report,
+                      containers) ||
         installFolder.empty()) {
       continue;
     }
@@ -242,7 +328,7 @@ void RemoveLoggedFolders(const InstallLog& log, const std::string& installFolder
     std::string parent = FolderPath(FolderOf(*folder));
     while (IsInsideFolder(installFolder, parent) && !SamePath(parent, installFolder) &&
            !ContainsPath(log.folders, parent) &&
-           DeleteInsideFolder(installFolder, parent, DeleteKind::Folder).outcome ==
+           DeleteInsideFolder(containers.Of(installFolder), parent, DeleteKind::Folder).outcome ==
                DeleteOutcome::Deleted) {
       parent = FolderPath(FolderOf(parent));
     }

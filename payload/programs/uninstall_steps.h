@@ -40,7 +40,10 @@ struct InstallLog {
 // "VXinstall.log" in the Windows folder, else "install.log" in the program's
 // own folder; empty when neither exists.
 std::string FindInstallLog(const std::string& programFolder);
+// Read whole where the file is in the form the setup writes it, else through
+// the profile functions; the same entries either way.
 InstallLog ReadInstallLog(const std::string& path);
+InstallLog ReadInstallLogWithProfileFunctions(const std::string& path);
 
 // The install folder the uninstall record names, empty when there is none.
 std::string RecordedInstallFolder();

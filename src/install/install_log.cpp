@@ -105,23 +105,7 @@ class LogFileWriter {
 
   // Reads the file as the merge's starting point; false when it cannot be
   // read or is not in a form the merge reproduces. A missing file is empty.
-  bool Load() {
-    disk_.clear();
-    FileHandle file(CreateFileA(path_.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return GetLastError() == ERROR_FILE_NOT_FOUND && text_.Parse(disk_);
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > kLargestMergedLog) return false;
-    disk_.resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!disk_.empty() &&
-        (!ReadFile(file.get(), disk_.data(), static_cast<DWORD>(disk_.size()), &read, nullptr) ||
-         read != disk_.size())) {
-      return false;
-    }
-    return KeptByAnsiCodePage(disk_) && text_.Parse(disk_);
-  }
+  bool Load() { return ReadProfileFile(path_, disk_, text_); }
 
   // Brings the file up to entries_[0, upTo): writes the merged text unless the
   // file holds it already, as the profile functions leave a file alone when
@@ -162,10 +146,6 @@ class LogFileWriter {
     return true;
   }
 
-  // Far above any log of this product; a larger file is left to the
-  // profile functions rather than read whole.
-  static constexpr LONGLONG kLargestMergedLog = 16 * 1024 * 1024;
-
   const std::string& path_;
   const std::vector<LogEntry>& entries_;
   size_t onDisk_ = 0;   // entries_[0, onDisk_) are in the file
@@ -175,6 +155,28 @@ class LogFileWriter {
 };
 
 }  // namespace
+
+// Far above any log of this product; a larger file is left to the profile
+// functions rather than read whole.
+constexpr LONGLONG kLargestWholeLog = 16 * 1024 * 1024;
+
+bool ReadProfileFile(const std::string& path, std::string& bytes, ProfileText& text) {
+  bytes.clear();
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return GetLastError() == ERROR_FILE_NOT_FOUND && text.Parse(bytes);
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > kLargestWholeLog) return false;
+  bytes.resize(static_cast<size_t>(size.QuadPart));
+  DWORD read = 0;
+  if (!bytes.empty() &&
+      (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+       read != bytes.size())) {
+    return false;
+  }
+  return KeptByAnsiCodePage(bytes) && text.Parse(bytes);
+}
 
 bool WriteLogEntries(const std::string& path, const std::vector<LogEntry>& entries,
                      size_t* profileCalls) {

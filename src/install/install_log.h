@@ -7,6 +7,8 @@
 
 namespace vx {
 
+class ProfileText;
+
 // One entry of an ini file.
 struct LogEntry {
   std::string section;
@@ -27,5 +29,13 @@ std::vector<LogEntry> InstallLogEntries(const std::vector<std::string>& folders,
 // how many entries went through WritePrivateProfileStringA.
 bool WriteLogEntries(const std::string& path, const std::vector<LogEntry>& entries,
                      size_t* profileCalls = nullptr);
+
+// Reads a whole ini file into bytes and text when it is in the form the
+// profile functions write (see ProfileText) and every byte comes back as it
+// is through the ANSI code page in which they read it: text then holds what
+// the profile functions would read. A missing file is empty. False when the
+// file cannot be read, is in another form, or is larger than any log of
+// this product: it is left to the profile functions.
+bool ReadProfileFile(const std::string& path, std::string& bytes, ProfileText& text);
 
 }  // namespace vx

@@ -55,6 +55,24 @@ const ProfileText::Section* ProfileText::Find(std::string_view section) const {
 
 bool ProfileText::HasSection(std::string_view section) const { return Find(section) != nullptr; }
 
+std::vector<std::string_view> ProfileText::Keys(std::string_view section) const {
+  std::vector<std::string_view> keys;
+  if (const Section* found = Find(section)) {
+    keys.reserve(found->entries.size());
+    for (const Entry& entry : found->entries) keys.push_back(entry.key);
+  }
+  return keys;
+}
+
+std::optional<std::string_view> ProfileText::Value(std::string_view section,
+                                                   std::string_view key) const {
+  const Section* found = Find(section);
+  if (!found) return std::nullopt;
+  auto entry = found->byKey.find(LowerAscii(key));
+  if (entry == found->byKey.end()) return std::nullopt;
+  return std::string_view(found->entries[entry->second].value);
+}
+
 bool ProfileText::Set(std::string_view section, std::string_view key, std::string_view value) {
   Section* target = Find(section);
   if (!target || !IsPlainName(key, false) || !IsPlainValue(value)) return false;

@@ -1,7 +1,8 @@
 // An ini file held as text in exactly the form the Windows profile functions
 // (WritePrivateProfileStringA) write it, so that a batch of entries can be
 // merged in memory and written with one write instead of one profile call,
-// one re-read and one rewrite of the whole file per entry.
+// one re-read and one rewrite of the whole file per entry, and read with one
+// read instead of one profile call and one re-read per entry.
 //
 // Only a file the profile functions would write back unchanged is accepted:
 // every line ends with CR LF, sections are "[name]" lines and entries
@@ -13,6 +14,9 @@
 // the profile functions produce. Anything else, a byte-order mark among it,
 // is refused, and the caller leaves the file to the profile functions.
 //
+// Reading gives what the profile functions read from such a file, but for
+// the quotes they strip around a value.
+//
 // Merging follows the profile functions: a key that exists (letter case
 // ignored) keeps its spelling and its place and takes the new value; a new key
 // goes to the end of its section; a new section goes to the end of the file.
@@ -20,6 +24,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -48,6 +53,13 @@ class ProfileText {
   bool AddSection(std::string_view section, std::string_view key, std::string_view value);
   // The file's text in its layout.
   std::string Text() const;
+
+  // The keys of a section in file order, as stored; none when there is no
+  // such section (letter case ignored).
+  std::vector<std::string_view> Keys(std::string_view section) const;
+  // An entry's value as stored (the profile functions' reading strips one
+  // pair of quotes around it); nothing when there is no such entry.
+  std::optional<std::string_view> Value(std::string_view section, std::string_view key) const;
 
   Layout layout() const { return layout_; }
   void set_layout(Layout layout) { layout_ = layout; }

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "fixtures.h"
+#include "install/install_log.h"
+#include "install/profile_text.h"
 #include "program_support.h"
 #include "uninstall_steps.h"
 
@@ -68,21 +70,54 @@ const LogCase kLogCases[] = {
      {"C:\\VX\\a"},
      2000000000,
      {}},
+    // The profile functions take one pair of like quotes off a value.
+    {"QuotedValuesAndCounts",
+     "[Document]\r\nFolders=\"-1\"\r\nFiles='3'\r\n[Files]\r\nId_0=\"C:\\VX\\a\"\r\n"
+     "Id_1='C:\\VX\\b'\r\nId_2=\"C:\\VX\\c'\r\nId_3=\"\r\n",
+     {},
+     {"C:\\VX\\a", "C:\\VX\\b", "\"C:\\VX\\c'", "\""},
+     0,
+     {}},
+    {"EmptyLineBeforeEachSection",
+     "\r\n[Document]\r\nFolders=0\r\nFiles=0\r\n\r\n[Folders]\r\nId_0=C:\\VX\r\n"
+     "\r\n[Files]\r\nId_0=C:\\VX\\a\r\n",
+     {"C:\\VX"},
+     {"C:\\VX\\a"},
+     0,
+     {}},
+    // Not in the form the setup writes: read through the profile functions.
+    {"BlanksLineFeedsAndLetterCase",
+     "[document]\nFolders = 0\n  files=1\n[FOLDERS]\nId_0 =  C:\\VX  \n[Files]\n"
+     "Id_0=C:\\VX\\a\nId_1=C:\\VX\\b\n",
+     {"C:\\VX"},
+     {"C:\\VX\\a", "C:\\VX\\b"},
+     0,
+     {}},
+    {"AKeyTwiceTheFirstCounts",
+     "[Document]\r\nFolders=-1\r\nFiles=0\r\n[Files]\r\nId_0=C:\\VX\\a\r\n"
+     "ID_0=C:\\Other\r\n",
+     {},
+     {"C:\\VX\\a"},
+     0,
+     {}},
 };
 
 class ReadInstallLogTest : public ::testing::TestWithParam<LogCase> {};
 
+// The log read whole where it is in the setup's form, and through the
+// profile functions call by call: the same entries either way.
 TEST_P(ReadInstallLogTest, GivesTheCountedEntriesInIndexOrder) {
   const LogCase& c = GetParam();
   ScratchFolder scratch;
   std::string path = scratch / "VXinstall.log";
   ASSERT_TRUE(WriteFileBytes(path, c.text));
-  InstallLog log = ReadInstallLog(path);
-  EXPECT_EQ(log.path, path);
-  EXPECT_EQ(log.folders, c.folders);
-  EXPECT_EQ(log.files, c.files);
-  EXPECT_EQ(log.missingEntries, c.missing);
-  EXPECT_EQ(log.uncounted, c.uncounted);
+  for (const InstallLog& log : {ReadInstallLog(path), ReadInstallLogWithProfileFunctions(path)}) {
+    EXPECT_EQ(log.path, path);
+    EXPECT_EQ(log.folders, c.folders);
+    EXPECT_EQ(log.files, c.files);
+    EXPECT_EQ(log.missingEntries, c.missing);
+    EXPECT_EQ(log.uncounted, c.uncounted);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Logs, ReadInstallLogTest, ::testing::ValuesIn(kLogCases),
@@ -100,6 +135,10 @@ TEST(ReadInstallLog, LongPathsAndManyEntriesWrittenByTheProfileFunctions) {
     ASSERT_TRUE(WritePrivateProfileStringA("Files", ("Id_" + std::to_string(index)).c_str(),
                                            expected.back().c_str(), path.c_str()));
   }
+  // In the form the profile functions write: read whole, without their calls.
+  std::string bytes;
+  ProfileText text;
+  EXPECT_TRUE(ReadProfileFile(path, bytes, text));
   InstallLog log = ReadInstallLog(path);
   EXPECT_EQ(log.files, expected);
   EXPECT_TRUE(log.folders.empty());
