@@ -16,10 +16,12 @@
 //          package module (a DLL carrying VXPACK and VXPACKSHA256, see
 //          bench/package-module) the package is read from it instead of
 //          from this program's own resources; loading it is part of the run.
-//        vx_install_bench undo <install folder> <Windows folder> [package module]
-//          one install undone from its journal, then one more into
-//          "<install folder>-plain" deleted plainly, both timed: what
-//          undoing costs for the larger payloads (exit code 0 on success).
+//        vx_install_bench remove <install folder> <Windows folder> [package module]
+//          what taking an installed product away costs, for the larger
+//          payloads too: one install undone from its journal, one more
+//          ("<install folder>-uninstalled") removed as the uninstall program
+//          removes it, and a third ("<install folder>-plain") deleted
+//          plainly, each timed (exit code 0 on success).
 #include <windows.h>
 #include <psapi.h>
 
@@ -32,11 +34,13 @@
 
 #include "bench_files.h"
 #include "common/files.h"
+#include "common/footprint.h"
 #include "common/handles.h"
 #include "common/sha256.h"
 #include "install/install_thread.h"
 #include "install/rollback.h"
 #include "install/temp_package.h"
+#include "uninstall_steps.h"
 
 namespace {
 
@@ -362,31 +366,54 @@ int InstallOnce(const std::string& folder, const std::string& windows, const cha
   return RunInstall(window, folder, windows, packageModule.get()).ok ? 0 : 1;
 }
 
-// One install undone from its journal, and the same install made again and
-// deleted plainly, each right after its install.
-int InstallUndone(const std::string& folder, const std::string& windows, const char* module) {
+// Three ways an installed product goes, each right after an install of its
+// own: undone from the run's journal (the rollback), removed as the
+// uninstall program removes it (its log read, then the logged files and
+// folders deleted), and deleted plainly.
+int InstallsRemoved(const std::string& folder, const std::string& windows, const char* module) {
   vx::ModuleHandle packageModule;
   if (!LoadPackageModule(module, packageModule)) return 5;
   ScratchRegistry registry;
   if (!registry.ok()) return 3;
   HWND window = CreateBenchWindow();
   if (!window) return 4;
-  const RunResult undone = RunInstall(window, folder, windows, packageModule.get(), true);
-  const std::string peer = folder + "-plain";
-  const RunResult kept = undone.undone ? RunInstall(window, peer, windows, packageModule.get())
-                                       : RunResult{};
-  const double plain = kept.ok ? PlainDeletion(kept, peer, peer) : 0.0;
-  vx::bench::RemoveTree(peer);
-  if (!undone.undone || !kept.ok) {
-    std::printf("install bench: %s\n", !undone.ok     ? "the install failed"
-                                       : !undone.undone ? "the install was not undone"
-                                                        : "the second install failed");
+  auto failed = [](const char* what) {
+    std::printf("install bench: %s\n", what);
     return 1;
+  };
+
+  const RunResult undone = RunInstall(window, folder, windows, packageModule.get(), true);
+  if (!undone.ok) return failed("the install failed");
+  if (!undone.undone) return failed("the install was not undone");
+
+  const std::string uninstalled = folder + "-uninstalled";
+  if (!RunInstall(window, uninstalled, windows, packageModule.get()).ok) {
+    return failed("the second install failed");
   }
-  std::printf("%zu files: installed in %.0f ms, undone in %.0f ms; installed again in %.0f ms, "
-              "deleted plainly in %.0f ms; undone / plain %.2f\n",
-              undone.files.size(), undone.total, undone.undo, kept.total, plain,
-              undone.undo / std::max(plain, 0.001));
+  LARGE_INTEGER start = Now();
+  const vx::programs::InstallLog log =
+      vx::programs::ReadInstallLog(vx::InstallLogInWindowsFolder(windows));
+  const double logRead = Milliseconds(start, Now());
+  start = Now();
+  vx::programs::UninstallReport report;
+  vx::programs::RemoveLoggedFiles(log, uninstalled, "", report);
+  vx::programs::RemoveLoggedFolders(log, uninstalled, "", report);
+  const double removal = Milliseconds(start, Now());
+  if (vx::FolderExists(uninstalled)) return failed("the uninstall left the install folder");
+
+  const std::string plain = folder + "-plain";
+  const RunResult kept = RunInstall(window, plain, windows, packageModule.get());
+  if (!kept.ok) return failed("the third install failed");
+  const double plainDeletion = PlainDeletion(kept, plain, plain);
+  vx::bench::RemoveTree(plain);
+
+  std::printf("%zu files, each time right after its install:\n"
+              "  undone from the journal       %8.0f ms  (undone / plain %.2f)\n"
+              "  the uninstall's log read      %8.0f ms\n"
+              "  the uninstall's deletions     %8.0f ms  (deletions / plain %.2f)\n"
+              "  deleted plainly               %8.0f ms\n",
+              undone.files.size(), undone.undo, undone.undo / std::max(plainDeletion, 0.001),
+              logRead, removal, removal / std::max(plainDeletion, 0.001), plainDeletion);
   return 0;
 }
 
@@ -394,8 +421,8 @@ int main(int argc, char** argv) {
   if ((argc == 4 || argc == 5) && std::string(argv[1]) == "once") {
     return InstallOnce(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
   }
-  if ((argc == 4 || argc == 5) && std::string(argv[1]) == "undo") {
-    return InstallUndone(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
+  if ((argc == 4 || argc == 5) && std::string(argv[1]) == "remove") {
+    return InstallsRemoved(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
   }
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   char tempPath[MAX_PATH] = {};
