@@ -48,16 +48,29 @@ bool IsAsideFolder(const std::string& folder) {
   return name.rfind(kAsideFolderPrefix, 0) == 0;
 }
 
-// Removes the folders of moved-aside files that are empty now.
+// Removes the folders of moved-aside files that are empty now: the numbered
+// folders the files lie in, then the folder that holds them. (A run of an
+// earlier version put its files in that folder itself.)
 void RemoveAsideFolders(const InstallJournal& journal) {
-  std::vector<std::string> removed;
+  std::vector<std::string> numbered;
+  std::vector<std::string> holders;
   for (const MovedAside& moved : journal.Asides()) {
     const std::string folder = ParentOf(moved.aside);
-    if (!IsAsideFolder(folder) || ContainsPathIgnoringCase(removed, folder)) continue;
-    removed.push_back(folder);
-    if (!RemoveDirectoryA(folder.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
-        GetLastError() != ERROR_PATH_NOT_FOUND) {
-      LogFailure("removing the folder of moved-aside files (kept)", folder, GetLastError());
+    if (IsAsideFolder(folder)) {
+      if (!ContainsPathIgnoringCase(holders, folder)) holders.push_back(folder);
+    } else if (IsAsideFolder(ParentOf(folder)) && !ContainsPathIgnoringCase(numbered, folder)) {
+      numbered.push_back(folder);
+      if (!ContainsPathIgnoringCase(holders, ParentOf(folder))) {
+        holders.push_back(ParentOf(folder));
+      }
+    }
+  }
+  for (const auto* folders : {&numbered, &holders}) {
+    for (const std::string& folder : *folders) {
+      if (!RemoveDirectoryA(folder.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
+          GetLastError() != ERROR_PATH_NOT_FOUND) {
+        LogFailure("removing the folder of moved-aside files (kept)", folder, GetLastError());
+      }
     }
   }
 }
@@ -149,9 +162,17 @@ void UndoJournal(const InstallJournal& journal) {
 
 void DiscardMovedAside(const InstallJournal& journal) {
   for (const MovedAside& moved : journal.Asides()) {
-    SetFileAttributesA(moved.aside.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only one too
-    if (!DeleteFileA(moved.aside.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
-      LogFailure("deleting a file moved aside (it stays)", moved.aside, GetLastError());
+    // A read-only one is made writable, and only one that refuses: under
+    // Wine changing the attributes costs about as much as the deletion.
+    const char* aside = moved.aside.c_str();
+    if (DeleteFileA(aside)) continue;
+    DWORD error = GetLastError();
+    if (error == ERROR_ACCESS_DENIED) {
+      if (SetFileAttributesA(aside, FILE_ATTRIBUTE_NORMAL) && DeleteFileA(aside)) continue;
+      error = GetLastError();
+    }
+    if (error != ERROR_FILE_NOT_FOUND) {
+      LogFailure("deleting a file moved aside (it stays)", moved.aside, error);
     }
   }
   RemoveAsideFolders(journal);

@@ -3,6 +3,7 @@
 // run that died; and discarding what a completed run moved aside.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "install/journal.h"
@@ -12,6 +13,8 @@ namespace vx {
 // The name every folder of moved-aside files begins with, and the ending of
 // a file moved aside beside itself (outside the install folder).
 inline constexpr char kAsideFolderPrefix[] = "~vxsetup-aside-";
+// Files moved aside go into numbered folders of this many inside it.
+inline constexpr size_t kAsidesPerFolder = 256;
 inline constexpr char kAsideSuffix[] = ".vxsetup-aside";
 
 // Puts the machine back as it was before the run: deletes the files the run

@@ -193,7 +193,16 @@ bool TVXInstallThread::MoveAsideExisting(const std::string& path, DWORD attribut
     }
     folderHolds_.push_back(std::move(hold));
   }
-  const std::string aside = asideFolder_ + "\\" + std::to_string(asideCount_++);
+  // A few hundred to a folder: under Wine making a name in a folder looks
+  // through every name already there, so one folder for all the files of
+  // a large product would make each move slower than the last.
+  const size_t index = asideCount_++;
+  const std::string subfolder = asideFolder_ + "\\" + std::to_string(index / kAsidesPerFolder);
+  if (index % kAsidesPerFolder == 0 && !CreateDirectoryA(subfolder.c_str(), nullptr)) {
+    LogFailure("unpack: making a folder for files moved aside", subfolder, GetLastError());
+    return false;
+  }
+  const std::string aside = subfolder + "\\" + std::to_string(index);
   if (Journal && !Journal->FileMovedAside(path, aside)) return false;
   if (!MoveFileExA(path.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
     LogFailure("unpack: moving an existing file aside", path, GetLastError());

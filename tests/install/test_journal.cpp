@@ -152,6 +152,7 @@ TEST_F(JournalTest, WhatIsRecordedReadsBackAndATornEndIsCutAtTheLastWholeRecord)
 TEST_F(JournalTest, ALiveRunIsLeftAloneAndADeadOneIsUndoneAtTheNextStart) {
   const std::string install = scratch_ / "Tools\\VX";
   const std::string userFile = install + "\\c.dll";
+  const std::string otherUserFile = install + "\\d.dll";
   {
     InstallJournal alive;
     ASSERT_TRUE(alive.StartOnDisk(RunJournalIn(scratch_.path()), install));
@@ -161,11 +162,12 @@ TEST_F(JournalTest, ALiveRunIsLeftAloneAndADeadOneIsUndoneAtTheNextStart) {
   }
   EXPECT_EQ(RecoverAbandonedRun(scratch_.path()), RecoveryOutcome::NoJournal);
 
-  // The user's file in an install folder that exists; the run makes a
-  // subfolder, writes over the user's file (moved aside first), writes a
+  // The user's files in an install folder that exists; the run makes a
+  // subfolder, writes over the user's files (moved aside first), writes a
   // new one and changes a key, then dies: its journal stays behind.
   ASSERT_TRUE(CreateFolderPath(install).value_or(false));
   ASSERT_TRUE(WriteFileBytes(userFile, "the user's"));
+  ASSERT_TRUE(WriteFileBytes(otherUserFile, "the user's other"));
   ASSERT_TRUE(WriteRegistryString("SOFTWARE\\VantorexTest", "kept", "before"));
   {
     InstallJournal dying;
@@ -175,10 +177,17 @@ TEST_F(JournalTest, ALiveRunIsLeftAloneAndADeadOneIsUndoneAtTheNextStart) {
     std::string asideFolder;
     FileHandle hold(CreateHeldPrivateFolder(install, kAsideFolderPrefix, &asideFolder));
     ASSERT_TRUE(hold);
+    // As an earlier version moved files aside, and as this one does: into
+    // numbered folders inside the aside folder.
     ASSERT_TRUE(dying.FileMovedAside(userFile, asideFolder + "\\0"));
     ASSERT_TRUE(MoveFileExA(userFile.c_str(), (asideFolder + "\\0").c_str(), 0));
     ASSERT_TRUE(dying.FileWritten(userFile));
     ASSERT_TRUE(WriteFileBytes(userFile, "the package's"));
+    ASSERT_TRUE(CreateDirectoryA((asideFolder + "\\1").c_str(), nullptr));
+    ASSERT_TRUE(dying.FileMovedAside(otherUserFile, asideFolder + "\\1\\256"));
+    ASSERT_TRUE(MoveFileExA(otherUserFile.c_str(), (asideFolder + "\\1\\256").c_str(), 0));
+    ASSERT_TRUE(dying.FileWritten(otherUserFile));
+    ASSERT_TRUE(WriteFileBytes(otherUserFile, "the package's"));
     ASSERT_TRUE(dying.FileWritten(install + "\\Skins\\new.skn"));
     ASSERT_TRUE(WriteFileBytes(install + "\\Skins\\new.skn", "new"));
     ASSERT_TRUE(dying.KeysCaptured({CaptureKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\VantorexTest")}));
@@ -190,8 +199,11 @@ TEST_F(JournalTest, ALiveRunIsLeftAloneAndADeadOneIsUndoneAtTheNextStart) {
   std::string bytes;
   ASSERT_TRUE(ReadFileBytes(userFile, bytes));
   EXPECT_EQ(bytes, "the user's");
+  ASSERT_TRUE(ReadFileBytes(otherUserFile, bytes));
+  EXPECT_EQ(bytes, "the user's other");
   EXPECT_FALSE(FolderExists(install + "\\Skins"));
-  EXPECT_EQ(NamesIn(install), (std::vector<std::string>{"c.dll"})) << "no aside folder left";
+  EXPECT_EQ(NamesIn(install), (std::vector<std::string>{"c.dll", "d.dll"}))
+      << "no aside folder left";
   EXPECT_EQ(ReadRegistryString("SOFTWARE\\VantorexTest", "kept"), "before");
   EXPECT_FALSE(ReadRegistryString("SOFTWARE\\VantorexTest", "added").has_value());
   EXPECT_FALSE(FileExists(RunJournalIn(scratch_.path())));
