@@ -347,26 +347,34 @@ HWND CreateBenchWindow() {
   return window;
 }
 
-// The package module named on the command line, mapped as an image
-// resource: its sections are mapped, never run. Null when none is named;
-// false when the named one cannot be loaded.
-bool LoadPackageModule(const char* path, vx::ModuleHandle& module) {
-  if (!path) return true;
-  module.reset(
-      LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE));
-  return static_cast<bool>(module);
-}
+// What every single-install mode sets up: the package module named on the
+// command line (mapped as an image resource: its sections are mapped, never
+// run; none when none is named), the scratch registry and the window the
+// worker reports to. failure: the mode's exit code when one is missing.
+struct InstallSetUp {
+  InstallSetUp(const char* module, bool keepRegistry) : registry(keepRegistry) {
+    if (module) {
+      packageModule.reset(LoadLibraryExA(
+          module, nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE));
+    }
+    failure = module && !packageModule ? 5 : !registry.ok() ? 3 : 0;
+    if (failure == 0 && !(window = CreateBenchWindow())) failure = 4;
+  }
+  RunResult Install(const std::string& folder, const std::string& windows, bool undo = false) {
+    return RunInstall(window, folder, windows, packageModule.get(), undo);
+  }
+  vx::ModuleHandle packageModule;
+  ScratchRegistry registry;
+  HWND window = nullptr;
+  int failure = 0;
+};
 
 // One install, as the setup's worker does it, into the given folders; the
 // package from the module file when one is named.
 int InstallOnce(const std::string& folder, const std::string& windows, const char* module) {
-  vx::ModuleHandle packageModule;
-  if (!LoadPackageModule(module, packageModule)) return 5;
-  ScratchRegistry registry(true);
-  if (!registry.ok()) return 3;
-  HWND window = CreateBenchWindow();
-  if (!window) return 4;
-  return RunInstall(window, folder, windows, packageModule.get()).ok ? 0 : 1;
+  InstallSetUp setUp(module, true);
+  if (setUp.failure) return setUp.failure;
+  return setUp.Install(folder, windows).ok ? 0 : 1;
 }
 
 // Three ways an installed product goes, each right after an install of its
@@ -374,23 +382,19 @@ int InstallOnce(const std::string& folder, const std::string& windows, const cha
 // uninstall program removes it (its log read, then the logged files and
 // folders deleted), and deleted plainly.
 int InstallsRemoved(const std::string& folder, const std::string& windows, const char* module) {
-  vx::ModuleHandle packageModule;
-  if (!LoadPackageModule(module, packageModule)) return 5;
-  ScratchRegistry registry;
-  if (!registry.ok()) return 3;
-  HWND window = CreateBenchWindow();
-  if (!window) return 4;
+  InstallSetUp setUp(module, false);
+  if (setUp.failure) return setUp.failure;
   auto failed = [](const char* what) {
     std::printf("install bench: %s\n", what);
     return 1;
   };
 
-  const RunResult undone = RunInstall(window, folder, windows, packageModule.get(), true);
+  const RunResult undone = setUp.Install(folder, windows, true);
   if (!undone.ok) return failed("the install failed");
   if (!undone.undone) return failed("the install was not undone");
 
   const std::string uninstalled = folder + "-uninstalled";
-  if (!RunInstall(window, uninstalled, windows, packageModule.get()).ok) {
+  if (!setUp.Install(uninstalled, windows).ok) {
     return failed("the second install failed");
   }
   LARGE_INTEGER start = Now();
@@ -405,7 +409,7 @@ int InstallsRemoved(const std::string& folder, const std::string& windows, const
   if (vx::FolderExists(uninstalled)) return failed("the uninstall left the install folder");
 
   const std::string plain = folder + "-plain";
-  const RunResult kept = RunInstall(window, plain, windows, packageModule.get());
+  const RunResult kept = setUp.Install(plain, windows);
   if (!kept.ok) return failed("the third install failed");
   const double plainDeletion = PlainDeletion(kept, plain, plain);
   vx::bench::RemoveTree(plain);
@@ -423,14 +427,10 @@ int InstallsRemoved(const std::string& folder, const std::string& windows, const
 // One install into an empty folder, then the same again over it: every
 // file that stands there is moved aside until the run is over, then deleted.
 int InstallOver(const std::string& folder, const std::string& windows, const char* module) {
-  vx::ModuleHandle packageModule;
-  if (!LoadPackageModule(module, packageModule)) return 5;
-  ScratchRegistry registry;
-  if (!registry.ok()) return 3;
-  HWND window = CreateBenchWindow();
-  if (!window) return 4;
-  const RunResult fresh = RunInstall(window, folder, windows, packageModule.get());
-  const RunResult over = fresh.ok ? RunInstall(window, folder, windows, packageModule.get())
+  InstallSetUp setUp(module, false);
+  if (setUp.failure) return setUp.failure;
+  const RunResult fresh = setUp.Install(folder, windows);
+  const RunResult over = fresh.ok ? setUp.Install(folder, windows)
                                   : RunResult{};
   if (!over.ok) {
     std::printf("install bench: %s install failed\n", fresh.ok ? "the second" : "the first");
