@@ -195,15 +195,17 @@ bool TVXInstallThread::MoveAsideExisting(const std::string& path, DWORD attribut
   }
   // A few hundred to a folder: under Wine making a name in a folder looks
   // through every name already there, so one folder for all the files of
-  // a large product would make each move slower than the last.
+  // a large product would make each move slower than the last. Journaled
+  // before its numbered folder is made: a run that dies leaves no folder
+  // its journal does not lead to.
   const size_t index = asideCount_++;
   const std::string subfolder = asideFolder_ + "\\" + std::to_string(index / kAsidesPerFolder);
+  const std::string aside = subfolder + "\\" + std::to_string(index);
+  if (Journal && !Journal->FileMovedAside(path, aside)) return false;
   if (index % kAsidesPerFolder == 0 && !CreateDirectoryA(subfolder.c_str(), nullptr)) {
     LogFailure("unpack: making a folder for files moved aside", subfolder, GetLastError());
     return false;
   }
-  const std::string aside = subfolder + "\\" + std::to_string(index);
-  if (Journal && !Journal->FileMovedAside(path, aside)) return false;
   if (!MoveFileExA(path.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
     LogFailure("unpack: moving an existing file aside", path, GetLastError());
     return false;
